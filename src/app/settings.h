@@ -1,0 +1,73 @@
+#pragma once
+
+#include "app/band.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+// The operator's settings: the texts of the configuration dialog and the on/off switches of the
+// main window. This is the only store of them; check boxes are views bound to it both ways.
+class Settings final : public QObject {
+    Q_OBJECT
+public:
+    enum class Switch {
+        DxMsgAll, // "show all"
+        DxEnable160, DxEnable80, DxEnable60, DxEnable40, DxEnable30,
+        DxEnable20, DxEnable17, DxEnable15, DxEnable12, DxEnable10,
+        QrqMsg,  // "QRQ"
+        PortMsg, // "/P" display filter
+        AlAll,   // "enable all bands"
+        AlEnable160, AlEnable80, AlEnable60, AlEnable40, AlEnable30,
+        AlEnable20, AlEnable17, AlEnable15, AlEnable12, AlEnable10,
+        OpAl,    // "OP-List"
+        PortAl,  // "/P" alarm
+        SoundEn, // "Sound"
+        LogFile, // "write server data log"
+    };
+    static constexpr int kSwitchCount = static_cast<int>(Switch::LogFile) + 1;
+
+    enum class Text { OwnCall, AlTime, RmtHost, RmtPort, QrqSpeed };
+    static constexpr int kTextCount = static_cast<int>(Text::QrqSpeed) + 1;
+
+    static constexpr Switch displaySwitch(Band band)
+    {
+        return static_cast<Switch>(static_cast<int>(Switch::DxEnable160) + bandIndex(band));
+    }
+    static constexpr Switch alarmSwitch(Band band)
+    {
+        return static_cast<Switch>(static_cast<int>(Switch::AlEnable160) + bandIndex(band));
+    }
+
+    static inline const QString kDefaultHost = QStringLiteral("telnet.reversebeacon.net");
+    static inline const QString kDefaultPort = QStringLiteral("7000");
+
+    explicit Settings(QObject *parent = nullptr);
+
+    bool isOn(Switch which) const { return m_switches[index(which)]; }
+    void setOn(Switch which, bool on);
+
+    const QString &text(Text which) const { return m_texts[index(which)]; }
+    void setText(Text which, const QString &value);
+
+    QString ownCall() const { return text(Text::OwnCall); }
+    QString alTime() const { return text(Text::AlTime); }
+    QString rmtHost() const { return text(Text::RmtHost); }
+    QString rmtPort() const { return text(Text::RmtPort); }
+    QString qrqSpeed() const { return text(Text::QrqSpeed); }
+
+    // The defaults a run has before config.txt is applied.
+    void applyDefaults();
+
+signals:
+    void switchChanged(Settings::Switch which, bool on);
+    void textChanged(Settings::Text which, const QString &value);
+
+private:
+    static constexpr std::size_t index(Switch which) { return static_cast<std::size_t>(which); }
+    static constexpr std::size_t index(Text which) { return static_cast<std::size_t>(which); }
+
+    std::array<bool, kSwitchCount> m_switches{};
+    std::array<QString, kTextCount> m_texts{};
+};
