@@ -1,0 +1,183 @@
+#include "app/app_core.h"
+
+#include "alarm/alarm_notifier.h"
+#include "alarm/block_timers.h"
+#include "alarm/sound_output.h"
+#include "app/alarm_list.h"
+#include "app/config_file.h"
+#include "app/message_sink.h"
+#include "app/number_text.h"
+#include "app/settings.h"
+#include "cluster/alarm_matcher.h"
+#include "cluster/cluster_link.h"
+#include "cluster/message_log.h"
+#include "cluster/server_log.h"
+#include "cluster/spot_pipeline.h"
+#include "tables/activity_table_model.h"
+#include "tables/portable_table_model.h"
+
+AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages, const Clock &clock,
+                 QObject *parent)
+    : QObject(parent), m_workDir(workDir), m_messages(messages), m_clock(clock),
+      m_settings(std::make_unique<Settings>()), m_alarmList(std::make_unique<AlarmList>()),
+      m_sound(std::make_unique<SoundOutput>(player)), m_serverLog(std::make_unique<ServerLog>()),
+      m_portableModel(std::make_unique<PortableTableModel>()),
+      m_activityModel(std::make_unique<ActivityTableModel>(*m_alarmList)),
+      m_messageLog(std::make_unique<MessageLog>()),
+      m_notifier(std::make_unique<AlarmNotifier>(*m_settings, *m_alarmList, *m_sound, *m_portableModel, clock)),
+      m_matcher(std::make_unique<AlarmMatcher>(*m_settings, *m_alarmList, *m_notifier, clock)),
+      m_pipeline(std::make_unique<SpotPipeline>(*m_settings, *m_matcher, *m_messageLog)),
+      m_link(std::make_unique<ClusterLink>(*m_settings, *m_serverLog))
+{
+    m_secondTimer.setInterval(1000);
+    connect(&m_secondTimer, &QTimer::timeout, this, &AppCore::tickSecond);
+    connect(m_link.get(), &ClusterLink::lineReceived, this, [this](const QString &line) { processLine(line); });
+    connect(m_link.get(), &ClusterLink::statusChanged, this, [this](const QString &text) {
+        setStatus(text == kTryConnect && !m_portNote.isEmpty() ? text + m_portNote : text);
+    });
+}
+
+AppCore::~AppCore() = default;
+
+QString AppCore::configPath() const { return m_workDir.filePath(ConfigFile::kFileName); }
+
+void AppCore::setStatus(const QString &text)
+{
+    if (m_status == text)
+        return;
+    m_status = text;
+    emit statusChanged(text);
+}
+
+void AppCore::startUp()
+{
+    m_exited = false;
+    m_link->close();
+    m_portableModel->reset();
+    setStatus(kTryConnect);
+    m_messageLog->reset();
+    m_configCallNr = -1;
+    m_settings->applyDefaults();
+
+    // The sample entry sits in slot 0 without being live: a new config.txt is written from it.
+    m_alarmList->clearLive();
+    m_alarmList->setEntry(0, AlarmEntry{QStringLiteral("TS0EST"), QStringLiteral("TS0EST, Test is calling CQ!"),
+                                        QStringLiteral("trumpet1.wav"), QStringLiteral("00:00:00"),
+                                        QStringLiteral("01.01.2014"), QStringLiteral("3500.0"),
+                                        QStringLiteral("on"), m_alarmList->at(0).blockTimer,
+                                        QStringLiteral("30")});
+
+    readConfig();
+    openServerLog();
+
+    if (m_settings->rmtHost().isEmpty())
+        m_settings->setText(Settings::Text::RmtHost, Settings::kDefaultHost);
+    if (m_settings->rmtPort().isEmpty())
+        m_settings->setText(Settings::Text::RmtPort, Settings::kDefaultPort);
+    connectToServer();
+
+    m_sound->play(kStartupSound);
+
+    for (int i = 0; i <= m_alarmList->lastCallNr(); ++i) {
+        m_alarmList->edit(i, [](AlarmEntry &entry) {
+            entry.blockTimer = QStringLiteral("0");
+            if (entry.blockTimeSet.isEmpty())
+                entry.blockTimeSet = QStringLiteral("30");
+        });
+    }
+    m_secondTimer.start();
+}
+
+void AppCore::readConfig()
+{
+    ConfigFile::ReadResult result = ConfigFile::read(configPath(), *m_settings, *m_alarmList);
+    switch (result.status) {
+    case ConfigFile::ReadStatus::Loaded:
+        break;
+    case ConfigFile::ReadStatus::Missing: {
+        // The new file is read back, so the run starts exactly as the next one will; when it cannot
+        // be written the same content is applied from memory.
+        const QByteArray content = ConfigFile::serialize(*m_settings, *m_alarmList);
+        const ConfigFile::WriteResult written = ConfigFile::write(configPath(), *m_settings, *m_alarmList);
+        if (written.ok) {
+            m_messages.show(kConfigCreated);
+            result = ConfigFile::read(configPath(), *m_settings, *m_alarmList);
+            if (result.status == ConfigFile::ReadStatus::Loaded)
+                break;
+        } else {
+            m_messages.show(QStringLiteral("File config.txt not found, and a new one could not be created: %1")
+                                .arg(written.error));
+        }
+        result = {};
+        ConfigFile::apply(content, *m_settings, *m_alarmList, result);
+        break;
+    }
+    case ConfigFile::ReadStatus::Unreadable:
+        m_configWritable = false;
+        m_messages.show(QStringLiteral("config.txt cannot be read (%1). The program runs on its defaults and "
+                                       "leaves config.txt untouched in this run.")
+                            .arg(result.error));
+        return;
+    }
+    if (result.entriesSkipped > 0) {
+        m_messages.show(QStringLiteral("config.txt holds more than %1 alarm entries: %2 entries after the %1th "
+                                       "were not loaded and will not be saved.")
+                            .arg(AlarmList::kCapacity)
+                            .arg(result.entriesSkipped));
+    }
+}
+
+void AppCore::openServerLog()
+{
+    if (!m_settings->isOn(Settings::Switch::LogFile)) {
+        m_serverLog->close();
+        return;
+    }
+    if (!m_serverLog->isOpen() && !m_serverLog->open(m_workDir.filePath(kServerLogName)))
+        m_messages.show(QStringLiteral("log.txt cannot be opened: %1").arg(m_serverLog->errorString()));
+}
+
+void AppCore::applyLogSwitch() { openServerLog(); }
+
+void AppCore::connectToServer()
+{
+    const QString portText = m_settings->rmtPort();
+    const auto port = parseWholeNumberIn(portText, 1, 65535);
+    m_portNote = port ? QString()
+                      : QStringLiteral(" (port \"%1\" is not a port number, using %2)").arg(portText).arg(kFallbackPort);
+    m_link->start(m_settings->rmtHost(), port ? static_cast<quint16>(*port) : kFallbackPort);
+}
+
+bool AppCore::exitSequence()
+{
+    m_link->close();
+    bool saved = true;
+    if (m_configWritable) {
+        const ConfigFile::WriteResult written = ConfigFile::write(configPath(), *m_settings, *m_alarmList);
+        if (!written.ok) {
+            saved = false;
+            m_messages.show(QStringLiteral("config.txt could not be written: %1. Your settings and alarm list "
+                                           "were not saved.")
+                                .arg(written.error));
+        }
+    }
+    if (saved) {
+        m_serverLog->close();
+        m_secondTimer.stop();
+    }
+    m_exited = saved;
+    return saved;
+}
+
+void AppCore::resumeAfterFailedExit()
+{
+    if (m_exited)
+        return;
+    connectToServer();
+}
+
+void AppCore::playSound(const QString &fileName) { m_sound->play(fileName); }
+
+void AppCore::processLine(QStringView line) { m_pipeline->processLine(line); }
+
+void AppCore::tickSecond() { countDownBlockTimers(*m_alarmList); }

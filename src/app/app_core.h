@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QDir>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class ActivityTableModel;
+class AlarmList;
+class AlarmMatcher;
+class AlarmNotifier;
+class Clock;
+class ClusterLink;
+class MessageLog;
+class MessageSink;
+class PortableTableModel;
+class ServerLog;
+class Settings;
+class SoundOutput;
+class SoundPlayer;
+class SpotPipeline;
+
+// The program without its windows: owns the settings, the alarm list and every part of the spot
+// pipeline, and runs the start-up and exit sequences. The GUI and headless mode both drive this.
+class AppCore final : public QObject {
+    Q_OBJECT
+public:
+    static inline const QString kCaption = QStringLiteral("VemrokAlarm " VEMROK_VERSION);
+    static inline const QString kStartupSound = QStringLiteral("gong.wav");
+    static inline const QString kServerLogName = QStringLiteral("log.txt");
+    static inline const QString kTryConnect = QStringLiteral("try connect server");
+    static inline const QString kConfigCreated = QStringLiteral("File config.txt not found, new created");
+    static constexpr quint16 kFallbackPort = 7000;
+
+    AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages, const Clock &clock,
+            QObject *parent = nullptr);
+    ~AppCore() override;
+
+    // Brings the program up: defaults, config.txt, server log, connection, start-up sound, timers.
+    void startUp();
+    // Closes the link, writes config.txt, closes the server log. Returns false when config.txt could
+    // not be written (the operator has been told); the state is kept so a later exit can try again.
+    bool exitSequence();
+    bool hasExited() const { return m_exited; }
+    // After a failed exit the operator may go on working: the link connects again.
+    void resumeAfterFailedExit();
+
+    // The configuration dialog's Quit: opens or closes log.txt to follow the log switch.
+    void applyLogSwitch();
+    // Plays a sound the way every sound is played (the dialog's "Test Sound").
+    void playSound(const QString &fileName);
+    // One received line through the whole pipeline (what the link does for every line).
+    void processLine(QStringView line);
+    // TimerSec: one tick of the block countdowns.
+    void tickSecond();
+
+    QString statusText() const { return m_status; }
+    int configCallNr() const { return m_configCallNr; }
+    void setConfigCallNr(int index) { m_configCallNr = index; }
+    QDir workDir() const { return m_workDir; }
+    QString configPath() const;
+
+    Settings &settings() { return *m_settings; }
+    AlarmList &alarmList() { return *m_alarmList; }
+    ClusterLink &link() { return *m_link; }
+    ServerLog &serverLog() { return *m_serverLog; }
+    MessageLog &messageLog() { return *m_messageLog; }
+    AlarmNotifier &notifier() { return *m_notifier; }
+    AlarmMatcher &matcher() { return *m_matcher; }
+    SpotPipeline &pipeline() { return *m_pipeline; }
+    SoundOutput &sound() { return *m_sound; }
+    ActivityTableModel &activityModel() { return *m_activityModel; }
+    PortableTableModel &portableModel() { return *m_portableModel; }
+    const Clock &clock() const { return m_clock; }
+    QTimer &secondTimer() { return m_secondTimer; }
+
+signals:
+    void statusChanged(const QString &text);
+
+private:
+    void setStatus(const QString &text);
+    void readConfig();
+    void openServerLog();
+    void connectToServer();
+
+    QDir m_workDir;
+    MessageSink &m_messages;
+    const Clock &m_clock;
+
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<AlarmList> m_alarmList;
+    std::unique_ptr<SoundOutput> m_sound;
+    std::unique_ptr<ServerLog> m_serverLog;
+    std::unique_ptr<PortableTableModel> m_portableModel;
+    std::unique_ptr<ActivityTableModel> m_activityModel;
+    std::unique_ptr<MessageLog> m_messageLog;
+    std::unique_ptr<AlarmNotifier> m_notifier;
+    std::unique_ptr<AlarmMatcher> m_matcher;
+    std::unique_ptr<SpotPipeline> m_pipeline;
+    std::unique_ptr<ClusterLink> m_link;
+
+    QTimer m_secondTimer;
+    QString m_status = QStringLiteral("Init");
+    QString m_portNote;
+    int m_configCallNr = -1;
+    // A config.txt that exists but cannot be read is never replaced in that run.
+    bool m_configWritable = true;
+    bool m_exited = false;
+};

@@ -1,0 +1,128 @@
+#include "cluster/alarm_matcher.h"
+
+#include "alarm/alarm_notifier.h"
+#include "app/alarm_list.h"
+#include "app/clock.h"
+#include "app/settings.h"
+#include "cluster/spot.h"
+
+#include <algorithm>
+
+AlarmMatcher::AlarmMatcher(Settings &settings, AlarmList &list, AlarmNotifier &notifier, const Clock &clock,
+                           QObject *parent)
+    : QObject(parent), m_settings(settings), m_list(list), m_notifier(notifier), m_clock(clock)
+{
+    connect(&m_list, &AlarmList::structureChanged, this, [this] { m_indexDirty = true; });
+    connect(&m_list, &AlarmList::entryChanged, this, [this](int index) {
+        if (m_list.at(index).call != m_indexedCalls[static_cast<std::size_t>(index)])
+            m_indexDirty = true;
+    });
+}
+
+bool AlarmMatcher::hasWildcard(QStringView call)
+{
+    return call.contains(u'*') || call.contains(u'?');
+}
+
+bool AlarmMatcher::callMatches(QStringView pattern, QStringView call)
+{
+    // Greedy matching with one back-tracking point for the last "*": linear for callsign-sized text.
+    qsizetype p = 0;
+    qsizetype c = 0;
+    qsizetype starP = -1;
+    qsizetype starC = 0;
+    while (c < call.size()) {
+        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == call[c])) {
+            ++p;
+            ++c;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            starP = p++;
+            starC = c;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            c = ++starC;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+void AlarmMatcher::rebuildIndexIfNeeded()
+{
+    if (!m_indexDirty)
+        return;
+    m_exactCalls.clear();
+    m_patterns.clear();
+    m_indexedCalls.fill(QString());
+    for (int i = 0; i <= m_list.lastCallNr(); ++i) {
+        const QString &call = m_list.at(i).call;
+        m_indexedCalls[static_cast<std::size_t>(i)] = call;
+        if (hasWildcard(call))
+            m_patterns.append({i, call});
+        else
+            m_exactCalls[call].append(i);
+    }
+    m_indexDirty = false;
+}
+
+bool AlarmMatcher::bandAlarmEnabled(const Spot &spot, bool portableBandsOnly) const
+{
+    if (m_settings.isOn(Settings::Switch::AlAll))
+        return true;
+    if (!spot.band)
+        return false;
+    if (portableBandsOnly && !bandInfo(*spot.band).portableAlarm)
+        return false;
+    return m_settings.isOn(Settings::alarmSwitch(*spot.band));
+}
+
+void AlarmMatcher::checkPortableAlarm(const Spot &spot)
+{
+    if (!m_settings.isOn(Settings::Switch::PortAl) || !spot.isPortableAlarm())
+        return;
+    if (bandAlarmEnabled(spot, true))
+        m_notifier.showPortableAlarm(spot.call, spot.qrg);
+}
+
+void AlarmMatcher::matchAlarmList(const Spot &spot)
+{
+    if (m_list.lastCallNr() < 0)
+        return;
+    rebuildIndexIfNeeded();
+    m_matches.clear();
+    if (const auto found = m_exactCalls.constFind(spot.call); found != m_exactCalls.cend())
+        m_matches = *found;
+    for (const auto &[index, pattern] : std::as_const(m_patterns)) {
+        if (callMatches(pattern, spot.call))
+            m_matches.append(index);
+    }
+    if (m_matches.isEmpty())
+        return;
+    // Entries are handled in list order, as a scan of the whole list would.
+    std::sort(m_matches.begin(), m_matches.end());
+    const QList<int> matches = m_matches;
+    for (int index : matches)
+        handleMatch(index, spot);
+}
+
+void AlarmMatcher::handleMatch(int index, const Spot &spot)
+{
+    if (index > m_list.lastCallNr())
+        return;
+    const AlarmEntry &entry = m_list.at(index);
+    const QString text = entry.text;
+    const bool alarm = bandAlarmEnabled(spot, false) && m_settings.isOn(Settings::Switch::OpAl);
+    if (alarm && entry.isEnabled() && !entry.isBlocked())
+        m_notifier.showCallAlarm(index, spot.call, text, spot.qrg);
+    const QString time = m_clock.timeText();
+    const QString date = m_clock.dateText();
+    m_list.edit(index, [&](AlarmEntry &slot) {
+        slot.time = time;
+        slot.date = date;
+        slot.qrg = spot.qrg;
+    });
+    emit entryHeard(index);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <utility>
+
+class AlarmList;
+class AlarmNotifier;
+class Clock;
+class Settings;
+struct Spot;
+
+// Decides the alarms of one spot and stamps every watched call that is heard.
+// Calls are looked up by hash; calls with the wildcards "*" or "?" are tested as patterns.
+class AlarmMatcher final : public QObject {
+    Q_OBJECT
+public:
+    AlarmMatcher(Settings &settings, AlarmList &list, AlarmNotifier &notifier, const Clock &clock,
+                 QObject *parent = nullptr);
+
+    // The portable-station alarm: "/P" (upper case) on one of the nine portable bands.
+    void checkPortableAlarm(const Spot &spot);
+    // Every live entry whose call matches is stamped; those that pass the gates alarm.
+    void matchAlarmList(const Spot &spot);
+
+    // "*" matches any run of characters, "?" any one; no wildcard means an exact, case-sensitive match.
+    static bool callMatches(QStringView pattern, QStringView call);
+    static bool hasWildcard(QStringView call);
+
+signals:
+    // A watched entry was stamped with time, date and frequency.
+    void entryHeard(int index);
+
+private:
+    bool bandAlarmEnabled(const Spot &spot, bool portableBandsOnly) const;
+    void rebuildIndexIfNeeded();
+    void handleMatch(int index, const Spot &spot);
+
+    Settings &m_settings;
+    AlarmList &m_list;
+    AlarmNotifier &m_notifier;
+    const Clock &m_clock;
+
+    QHash<QString, QList<int>> m_exactCalls;
+    QList<std::pair<int, QString>> m_patterns;
+    std::array<QString, 101> m_indexedCalls{};
+    bool m_indexDirty = true;
+    QList<int> m_matches; // reused per spot
+};

@@ -1,0 +1,23 @@
+#include "cluster/display_filter.h"
+
+#include "app/number_text.h"
+#include "app/settings.h"
+#include "cluster/spot.h"
+
+bool passesDisplayFilter(const Spot &spot, const Settings &settings)
+{
+    bool show = settings.isOn(Settings::Switch::DxMsgAll) ||
+                (spot.band && settings.isOn(Settings::displaySwitch(*spot.band)));
+    if (!show)
+        return false;
+    if (settings.isOn(Settings::Switch::QrqMsg) && spot.wpmPos != 0) {
+        // A speed or threshold that is not a whole number leaves the speed test out.
+        const auto speed = parseWholeNumber(spot.speedText);
+        const auto threshold = parseWholeNumber(settings.qrqSpeed());
+        if (speed && threshold && *speed < *threshold)
+            return false;
+    }
+    if (settings.isOn(Settings::Switch::PortMsg) && !spot.isPortableDisplay())
+        return false;
+    return true;
+}

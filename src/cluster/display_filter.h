@@ -1,0 +1,7 @@
+#pragma once
+
+class Settings;
+struct Spot;
+
+// Whether a spot's line goes to the message window, by the "DX-Msg" switches alone.
+bool passesDisplayFilter(const Spot &spot, const Settings &settings);

@@ -1,0 +1,47 @@
+#include "ui/qt_sound_player.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSoundEffect>
+#include <QUrl>
+
+QtSoundPlayer::QtSoundPlayer(const QDir &workDir, QObject *parent) : QObject(parent), m_workDir(workDir) {}
+
+QStringList QtSoundPlayer::bundledSoundFolders()
+{
+    const QString appDir = QCoreApplication::applicationDirPath();
+    return {appDir + QStringLiteral("/sounds"), appDir,
+            QDir::cleanPath(appDir + QStringLiteral("/../share/vemrok-alarm/sounds"))};
+}
+
+QString QtSoundPlayer::resolve(const QString &fileName) const
+{
+    if (fileName.trimmed().isEmpty())
+        return {};
+    const QFileInfo inWorkDir(m_workDir.filePath(fileName));
+    if (inWorkDir.isFile())
+        return inWorkDir.absoluteFilePath();
+    if (QFileInfo(fileName).isAbsolute())
+        return {};
+    for (const QString &folder : bundledSoundFolders()) {
+        const QFileInfo bundled(QDir(folder).filePath(fileName));
+        if (bundled.isFile())
+            return bundled.absoluteFilePath();
+    }
+    return {};
+}
+
+void QtSoundPlayer::play(const QString &fileName)
+{
+    const QString path = resolve(fileName);
+    if (path.isEmpty())
+        return;
+    QSoundEffect *&effect = m_effects[path];
+    if (!effect) {
+        effect = new QSoundEffect(this);
+        effect->setSource(QUrl::fromLocalFile(path));
+    }
+    // A new alarm cuts off the same sound still playing rather than queueing behind it.
+    effect->stop();
+    effect->play();
+}
