@@ -1,0 +1,278 @@
+#include "cluster/cluster_link.h"
+
+#include "app/settings.h"
+#include "cluster/server_log.h"
+
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr std::array<QByteArrayView, 2> kPrompts{QByteArrayView("Please enter your call"),
+                                                 QByteArrayView("login:")};
+constexpr qsizetype kLongestPrompt = 22;
+
+constexpr QByteArrayView kFilterCommand("Set Dx Filter mode=CW\r\n");
+
+int wholeSecondsUp(std::chrono::milliseconds duration)
+{
+    return static_cast<int>((duration.count() + 999) / 1000);
+}
+
+// Counts the socket handlers on the stack: the socket must not be aborted from inside its own signal.
+class SignalScope {
+public:
+    explicit SignalScope(int &depth) : m_depth(depth) { ++m_depth; }
+    ~SignalScope() { --m_depth; }
+    SignalScope(const SignalScope &) = delete;
+    SignalScope &operator=(const SignalScope &) = delete;
+
+private:
+    int &m_depth;
+};
+
+} // namespace
+
+ClusterLink::ClusterLink(Settings &settings, ServerLog &log, QObject *parent)
+    : QObject(parent), m_settings(settings), m_log(log)
+{
+    for (QTimer *timer : {&m_retryTimer, &m_connectTimer, &m_idleTimer, &m_stableTimer})
+        timer->setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &ClusterLink::connectNow);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        lose(QStringLiteral("no answer within %1 s").arg(wholeSecondsUp(m_timing.connectTimeout)));
+    });
+    connect(&m_idleTimer, &QTimer::timeout, this, &ClusterLink::onIdleCheck);
+    connect(&m_stableTimer, &QTimer::timeout, this, [this] { m_nextDelay = m_timing.firstRetry; });
+}
+
+ClusterLink::~ClusterLink()
+{
+    close();
+}
+
+void ClusterLink::setTiming(const Timing &timing)
+{
+    m_timing = timing;
+    m_nextDelay = timing.firstRetry;
+}
+
+void ClusterLink::start(const QString &host, quint16 port)
+{
+    m_host = host;
+    m_port = port;
+    m_running = true;
+    m_nextDelay = m_timing.firstRetry;
+    connectNow();
+}
+
+void ClusterLink::close()
+{
+    m_running = false;
+    m_retryTimer.stop();
+    detachSocket();
+}
+
+void ClusterLink::connectNow()
+{
+    m_retryTimer.stop();
+    detachSocket();
+    if (!m_running)
+        return;
+
+    m_socket = new QTcpSocket(this);
+    ++m_generation;
+    const quint64 generation = m_generation;
+    // Bounds what one arrival can hold; beyond it TCP makes the server wait.
+    m_socket->setReadBufferSize(kReadBufferSize);
+    connect(m_socket, &QTcpSocket::connected, this, &ClusterLink::onConnected);
+    connect(m_socket, &QTcpSocket::readyRead, this, &ClusterLink::onReadyRead);
+    connect(m_socket, &QTcpSocket::disconnected, this, &ClusterLink::onDisconnected);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &ClusterLink::onErrorOccurred);
+    m_connectTimer.start(m_timing.connectTimeout);
+
+    emit statusChanged(QStringLiteral("try connect server"));
+    if (generation != m_generation)
+        return;
+    emit connectionChanged(Connection::Connecting, endpoint(), 0);
+    if (generation != m_generation)
+        return;
+    // May report a refused connection at once (errorOccurred from inside); lose() copes with that.
+    m_socket->connectToHost(m_host, m_port);
+}
+
+void ClusterLink::detachSocket()
+{
+    m_connectTimer.stop();
+    m_idleTimer.stop();
+    m_stableTimer.stop();
+    m_connected = false;
+    m_loginState = LoginState::WaitingForPrompt;
+    m_framer.clear();
+    m_promptTail.clear();
+    m_pending.clear();
+    if (!m_socket)
+        return;
+    disconnect(m_socket, nullptr, this, nullptr);
+    // Inside one of its own signals the socket is still in use by Qt; its destructor aborts it then.
+    if (m_socketSignalDepth == 0)
+        m_socket->abort();
+    m_socket->deleteLater();
+    m_socket = nullptr;
+    ++m_generation;
+}
+
+void ClusterLink::lose(const QString &reason)
+{
+    if (!m_socket)
+        return;
+    const bool wasConnected = m_connected;
+    detachSocket();
+    if (!m_running)
+        return;
+
+    const std::chrono::milliseconds delay = m_nextDelay;
+    m_nextDelay = std::min(delay * 2, m_timing.maxRetry);
+    // The attempt is a timer event of its own: never reconnect from inside a socket signal.
+    m_retryTimer.start(delay);
+
+    const quint64 generation = m_generation;
+    const int seconds = wholeSecondsUp(delay);
+    emit statusChanged((wasConnected ? QStringLiteral("connection lost (%1), retry in %2 s")
+                                     : QStringLiteral("connect failed (%1), retry in %2 s"))
+                           .arg(reason)
+                           .arg(seconds));
+    if (generation != m_generation)
+        return;
+    emit connectionChanged(Connection::Lost, reason, seconds);
+}
+
+void ClusterLink::onConnected()
+{
+    const SignalScope scope(m_socketSignalDepth);
+    m_connectTimer.stop();
+    m_connected = true;
+    m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    m_lastArrival.start();
+    m_idleTimer.start(m_timing.idleTimeout);
+    emit connectionChanged(Connection::Connected, endpoint(), 0);
+}
+
+void ClusterLink::onDisconnected()
+{
+    const SignalScope scope(m_socketSignalDepth);
+    lose(QStringLiteral("closed by server"));
+}
+
+void ClusterLink::onErrorOccurred(QAbstractSocket::SocketError error)
+{
+    Q_UNUSED(error);
+    const SignalScope scope(m_socketSignalDepth);
+    lose(m_socket ? m_socket->errorString() : QString());
+}
+
+void ClusterLink::onIdleCheck()
+{
+    const std::chrono::milliseconds silent{m_lastArrival.elapsed()};
+    if (silent < m_timing.idleTimeout) {
+        m_idleTimer.start(m_timing.idleTimeout - silent);
+        return;
+    }
+    lose(QStringLiteral("no data for %1 s").arg(wholeSecondsUp(silent)));
+}
+
+void ClusterLink::onReadyRead()
+{
+    const SignalScope scope(m_socketSignalDepth);
+    const quint64 generation = m_generation;
+    // The login steps count arrivals: everything read in this handler is one arrival.
+    const LoginState atArrival = m_loginState;
+    const bool deliver = atArrival == LoginState::LoggedIn;
+    const bool logging = m_settings.isOn(Settings::Switch::LogFile) && m_log.isOpen();
+    bool firstChunk = true;
+
+    while (m_socket && m_socket->bytesAvailable() > 0) {
+        const qint64 available = m_socket->bytesAvailable();
+        m_readBuffer.resize(available);
+        const qint64 got = m_socket->read(m_readBuffer.data(), available);
+        if (got <= 0)
+            break;
+        const QByteArrayView chunk(m_readBuffer.constData(), got);
+        m_lastArrival.start();
+        if (logging)
+            m_log.append(chunk);
+
+        // Framed in every state, so a line begun before the login completed is joined correctly.
+        m_framer.feed(chunk, [this, deliver](QByteArrayView raw) {
+            if (deliver)
+                m_pending.append(decodeLine(raw));
+        });
+
+        if (atArrival == LoginState::WaitingForPrompt && m_loginState == LoginState::WaitingForPrompt) {
+            if (containsPrompt(chunk)) {
+                answerPrompt();
+                if (generation != m_generation)
+                    return;
+            }
+        } else if (atArrival == LoginState::CallSent && firstChunk) {
+            completeLogin();
+            if (generation != m_generation)
+                return;
+        }
+        firstChunk = false;
+    }
+
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        // A copy: a listener may clear the list.
+        const QString line = m_pending.at(i);
+        emit lineReceived(line);
+        if (generation != m_generation)
+            return;
+    }
+    m_pending.clear();
+}
+
+bool ClusterLink::containsPrompt(QByteArrayView chunk)
+{
+    // The tail of the previous reads finds a prompt that the network split.
+    m_promptTail.append(chunk);
+    const bool found = std::any_of(kPrompts.begin(), kPrompts.end(),
+                                   [this](QByteArrayView prompt) { return m_promptTail.contains(prompt); });
+    m_promptTail = found ? QByteArray() : m_promptTail.right(kLongestPrompt - 1);
+    return found;
+}
+
+void ClusterLink::answerPrompt()
+{
+    if (!send(QByteArray(m_settings.ownCall().toUtf8() + "\r\n")))
+        return;
+    m_loginState = LoginState::CallSent;
+    emit statusChanged(QStringLiteral("login to Server"));
+}
+
+void ClusterLink::completeLogin()
+{
+    if (!send(kFilterCommand))
+        return;
+    m_loginState = LoginState::LoggedIn;
+    m_stableTimer.start(m_timing.stableLogin);
+    const quint64 generation = m_generation;
+    emit statusChanged(QStringLiteral("connected to Host: %1 Port:%2").arg(m_host).arg(m_port));
+    if (generation != m_generation)
+        return;
+    emit connectionChanged(Connection::LoggedIn, endpoint(), 0);
+}
+
+bool ClusterLink::send(QByteArrayView bytes)
+{
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    return m_socket->write(bytes.data(), bytes.size()) == bytes.size();
+}
+
+QString ClusterLink::endpoint() const
+{
+    return QStringLiteral("%1:%2").arg(m_host).arg(m_port);
+}
