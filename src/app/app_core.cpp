@@ -139,8 +139,19 @@ void AppCore::openServerLog()
 
 void AppCore::applyLogSwitch() { openServerLog(); }
 
+void AppCore::setServerOverride(const QString &host, quint16 port)
+{
+    m_overrideHost = host;
+    m_overridePort = port;
+}
+
 void AppCore::connectToServer()
 {
+    if (!m_overrideHost.isEmpty()) {
+        m_portNote.clear();
+        m_link->start(m_overrideHost, m_overridePort);
+        return;
+    }
     const QString portText = m_settings->rmtPort();
     const auto port = parseWholeNumberIn(portText, 1, 65535);
     m_portNote = port ? QString()

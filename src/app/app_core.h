@@ -38,6 +38,10 @@ public:
             QObject *parent = nullptr);
     ~AppCore() override;
 
+    // Connect to this server instead of the configured one, leaving RmtHost and RmtPort as they are
+    // (the demo source, and tests that must not reach the network). Set before startUp().
+    void setServerOverride(const QString &host, quint16 port);
+
     // Brings the program up: defaults, config.txt, server log, connection, start-up sound, timers.
     void startUp();
     // Closes the link, writes config.txt, closes the server log. Returns false when config.txt could
@@ -104,6 +108,8 @@ private:
     QTimer m_secondTimer;
     QString m_status = QStringLiteral("Init");
     QString m_portNote;
+    QString m_overrideHost;
+    quint16 m_overridePort = 0;
     int m_configCallNr = -1;
     // A config.txt that exists but cannot be read is never replaced in that run.
     bool m_configWritable = true;
