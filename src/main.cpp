@@ -2,8 +2,11 @@
 #include "app/clock.h"
 #include "app/json_event_writer.h"
 #include "app/unix_signal_watcher.h"
+#include "ui/main_window.h"
+#include "ui/message_box_sink.h"
 #include "ui/qt_sound_player.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -33,6 +36,42 @@ int runHeadless(const QDir &workDir)
     return QCoreApplication::exec();
 }
 
+int runGui(const QDir &workDir)
+{
+    MessageBoxSink messages;
+    QtSoundPlayer player(workDir);
+    SystemClock clock;
+    AppCore core(workDir, player, messages, clock);
+    MainWindow window(core, messages);
+    // The program ends through the exit sequence only, never because its last window was closed.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(&window, &MainWindow::finished, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    // Killed, hung up or logged out: nobody is there to click a message box away.
+    const auto endSession = [&window, &messages] {
+        messages.setInteractive(false);
+        window.endSession();
+    };
+    UnixSignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &window, endSession);
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window, endSession);
+
+    core.startUp();
+    window.show();
+    return QApplication::exec();
+}
+
+bool wantsWindows(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char *option : {"--headless", "-h", "--help", "--version"}) {
+            if (qstrcmp(argv[i], option) == 0)
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -43,22 +82,29 @@ int main(int argc, char *argv[])
         if (qstrcmp(argv[i], "--headless") == 0)
             headless = true;
     }
+    // Help and version need no display either.
     std::unique_ptr<QCoreApplication> app;
-    app = std::make_unique<QCoreApplication>(argc, argv);
+    if (wantsWindows(argc, argv))
+        app = std::make_unique<QApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vemrok-alarm"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VEMROK_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("VemrokAlarm: CW spot alarm client for the Reverse Beacon "
-                                                    "Network and DX clusters."));
+    parser.setApplicationDescription(
+        QStringLiteral("VemrokAlarm: CW spot alarm client for the Reverse Beacon "
+                       "Network and DX clusters."));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help and exit."));
-    const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("Print the version and exit."));
-    const QCommandLineOption headlessOption(QStringLiteral("headless"),
-                                            QStringLiteral("Run without windows; events go to stdout as JSON lines."));
-    const QCommandLineOption dirOption(QStringLiteral("C"),
-                                       QStringLiteral("Use DIR as the working folder (config.txt, log.txt, sounds)."),
-                                       QStringLiteral("DIR"));
+    const QCommandLineOption versionOption(QStringLiteral("version"),
+                                           QStringLiteral("Print the version and exit."));
+    const QCommandLineOption headlessOption(
+        QStringLiteral("headless"),
+        QStringLiteral("Run without windows; events go to stdout as JSON lines."));
+    const QCommandLineOption dirOption(
+        QStringLiteral("C"), QStringLiteral("Use DIR as the working folder (config.txt, log.txt, sounds)."),
+        QStringLiteral("DIR"));
     parser.addOptions({helpOption, versionOption, headlessOption, dirOption});
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
@@ -83,6 +129,5 @@ int main(int argc, char *argv[])
     }
     if (headless)
         return runHeadless(workDir);
-    std::fprintf(stderr, "vemrok-alarm: the desktop program is not built yet; use --headless\n");
-    return 2;
+    return runGui(workDir);
 }

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "alarm/alarm_notifier.h"
+
+#include <QWidget>
+
+class QLabel;
+
+// FormAlarm ("Found known OM", green) and FormPAlarm ("Portable-Alarm", orange): views of the
+// notifier's alarm state. They float above every window and never take the keyboard focus, so an
+// operator typing in another program keeps typing there.
+class AlarmWindow final : public QWidget {
+    Q_OBJECT
+public:
+    AlarmWindow(AlarmNotifier &notifier, AlarmNotifier::Kind kind, QWidget *parent = nullptr);
+
+    AlarmNotifier::Kind kind() const { return m_kind; }
+    QString callText() const;
+    QString alarmText() const; // empty for the portable alarm
+    QString qrgText() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QLabel *addLabel(const QString &name, const QString &text, int left, int top, int width, int height);
+    void render();
+    void present();
+
+    AlarmNotifier &m_notifier;
+    AlarmNotifier::Kind m_kind;
+    QLabel *m_call = nullptr;
+    QLabel *m_text = nullptr; // call alarm only
+    QLabel *m_qrg = nullptr;
+};

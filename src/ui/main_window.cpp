@@ -1,0 +1,390 @@
+#include "ui/main_window.h"
+
+#include "app/app_core.h"
+#include "app/number_text.h"
+#include "app/settings.h"
+#include "cluster/message_log.h"
+#include "ui/activity_window.h"
+#include "ui/alarm_window.h"
+#include "ui/config_dialog.h"
+#include "ui/info_window.h"
+#include "ui/layout_fonts.h"
+#include "ui/portable_table_window.h"
+#include "ui/switch_binding.h"
+#include "ui/twips.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <array>
+
+namespace {
+
+using S = Settings::Switch;
+
+struct SwitchBox {
+    const char16_t *name;
+    const char16_t *caption;
+    int left, top, width, height;
+    Settings::Switch which;
+};
+
+// Both columns, in the order of the tab chain within each column.
+constexpr std::array<SwitchBox, 28> kSwitchBoxes{{
+    {u"CheckShowDx", u"show all", 7320, 720, 975, 495, S::DxMsgAll},
+    {u"Check160En", u"160m", 7320, 1080, 855, 495, S::DxEnable160},
+    {u"Check80En", u"80m", 7320, 1440, 855, 495, S::DxEnable80},
+    {u"Check60En", u"60m", 7320, 1800, 855, 495, S::DxEnable60},
+    {u"Check40En", u"40m", 7320, 2160, 855, 495, S::DxEnable40},
+    {u"Check30En", u"30m", 7320, 2520, 855, 495, S::DxEnable30},
+    {u"Check20En", u"20m", 7320, 2880, 855, 495, S::DxEnable20},
+    {u"Check17En", u"17m", 7320, 3240, 855, 495, S::DxEnable17},
+    {u"Check15En", u"15m", 7320, 3600, 975, 495, S::DxEnable15},
+    {u"Check12En", u"12m", 7320, 3960, 855, 495, S::DxEnable12},
+    {u"Check10En", u"10m", 7320, 4440, 855, 375, S::DxEnable10},
+    {u"CheckQrqEn", u"QRQ", 8520, 1200, 855, 375, S::QrqMsg},
+    {u"CheckPortableEnable", u"/P", 8520, 1560, 855, 375, S::PortMsg},
+    {u"CheckAlarmOn", u"enable all bands", 11040, 720, 1575, 495, S::AlAll},
+    {u"CheckAlEn160", u"160m", 11040, 1080, 1095, 495, S::AlEnable160},
+    {u"CheckAlEn80", u"80m", 11040, 1440, 1095, 495, S::AlEnable80},
+    {u"CheckAlEn60", u"60m", 11040, 1800, 1095, 495, S::AlEnable60},
+    {u"CheckAlEn40", u"40m", 11040, 2160, 1095, 495, S::AlEnable40},
+    {u"CheckAlEn30", u"30m", 11040, 2520, 975, 495, S::AlEnable30},
+    {u"CheckAlEn20", u"20m", 11040, 2880, 855, 495, S::AlEnable20},
+    {u"CheckAlEn17", u"17m", 11040, 3240, 855, 495, S::AlEnable17},
+    {u"CheckAlEn15", u"15m", 11040, 3600, 975, 495, S::AlEnable15},
+    {u"CheckAlEn12", u"12m", 11040, 3960, 855, 495, S::AlEnable12},
+    {u"CheckAlEn10", u"10m", 11040, 4320, 855, 495, S::AlEnable10},
+    {u"CheckAlEnOp", u"OP-List", 9720, 1200, 855, 375, S::OpAl},
+    {u"CheckAlEnPortable", u"/P", 9720, 1560, 855, 375, S::PortAl},
+    {u"CheckSoundOn", u"Sound", 9720, 3480, 975, 495, S::SoundEn},
+}};
+
+// The separator lines, from point to point in twips.
+struct Line {
+    int x1, y1, x2, y2;
+};
+constexpr std::array<Line, 7> kLines{{
+    {7320, 360, 12240, 360},
+    {9600, 360, 9600, 6120},
+    {8400, 720, 8400, 4560},
+    {10920, 720, 10920, 4800},
+    {9720, 2760, 10680, 2760},
+    {7440, 6120, 9600, 6120},
+    {9600, 6120, 12240, 6120},
+}};
+
+// Focus moves through the controls in this order.
+constexpr std::array<const char16_t *, 36> kTabOrder{
+    u"ButtonEnde",    u"txtOutput",      u"CheckShowDx",       u"ButtonInfo",          u"ButtonConfig",
+    u"CheckAlarmOn",  u"ButtonActivity", u"Check160En",        u"Check80En",           u"Check40En",
+    u"Check30En",     u"Check20En",      u"Check15En",         u"Check12En",           u"Check10En",
+    u"Check17En",     u"CheckSoundOn",   u"CheckAlEn160",      u"CheckAlEn80",         u"CheckAlEn40",
+    u"CheckAlEn30",   u"CheckAlEn20",    u"CheckAlEn17",       u"CheckAlEn15",         u"CheckAlEn12",
+    u"CheckAlEn10",   u"CheckQrqEn",     u"TxtSpeedMsg",       u"CheckPortableEnable", u"CheckAlEnPortable",
+    u"ButtonSpMsgUp", u"ButtonSpMsgDn",  u"ButtonPAlarmTable", u"CheckAlEnOp",         u"CheckAlEn60",
+    u"Check60En",
+};
+
+QString name(const char16_t *text)
+{
+    return QString::fromUtf16(text);
+}
+
+// Brings a window up: shown, restored, in front and active.
+void present(QWidget &window)
+{
+    if (window.isMinimized())
+        window.showNormal();
+    else
+        window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+QString displayText(const MessageLog &log)
+{
+    QString text = log.text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+} // namespace
+
+MainWindow::MainWindow(AppCore &core, MessageSink &messages, QWidget *parent)
+    : QWidget(parent), m_core(core), m_messages(messages)
+{
+    setObjectName(QStringLiteral("FormStart"));
+    setWindowTitle(AppCore::kCaption);
+    setFixedSize(twips::size(12645, 8730));
+    setFont(layoutfonts::msSansSerif());
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(255, 255, 192));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    buildMessageColumn();
+    buildSwitchColumns();
+    buildThreshold();
+    buildButtons();
+    setTabOrder();
+
+    m_callAlarm = std::make_unique<AlarmWindow>(m_core.notifier(), AlarmNotifier::Kind::Call);
+    m_portableAlarm = std::make_unique<AlarmWindow>(m_core.notifier(), AlarmNotifier::Kind::Portable);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMessageColumn()
+{
+    m_output = new QPlainTextEdit(this);
+    m_output->setObjectName(QStringLiteral("txtOutput"));
+    twips::place(*m_output, 0, 120, 6975, 7935);
+    m_output->setFont(layoutfonts::arialBold());
+    m_output->setReadOnly(true);
+    m_output->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_output->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_output->setPlainText(displayText(m_core.messageLog()));
+
+    // A burst of spots becomes one repaint; what is shown in the end is exactly the log's text.
+    m_outputTimer.setSingleShot(true);
+    m_outputTimer.setInterval(kOutputRefreshMs);
+    connect(&m_outputTimer, &QTimer::timeout, this, &MainWindow::refreshOutput);
+    const auto markDirty = [this] {
+        if (!m_outputTimer.isActive())
+            m_outputTimer.start();
+    };
+    const MessageLog &log = m_core.messageLog();
+    connect(&log, &MessageLog::lineAppended, this, markDirty);
+    connect(&log, &MessageLog::restarted, this, markDirty);
+    connect(&log, &MessageLog::cleared, this, markDirty);
+
+    auto *statusCaption = new QLabel(QStringLiteral("Status:"), this);
+    statusCaption->setObjectName(QStringLiteral("Label1"));
+    statusCaption->setFont(layoutfonts::arialBold());
+    twips::place(*statusCaption, 7320, 120, 615, 255);
+
+    m_status = new QLabel(m_core.statusText(), this);
+    m_status->setObjectName(QStringLiteral("LabelStatus"));
+    m_status->setFont(layoutfonts::arial());
+    m_status->setTextFormat(Qt::PlainText);
+    twips::place(*m_status, 7920, 120, 4695, 255);
+    connect(&m_core, &AppCore::statusChanged, m_status, &QLabel::setText);
+}
+
+void MainWindow::refreshOutput()
+{
+    m_output->setPlainText(displayText(m_core.messageLog()));
+}
+
+void MainWindow::buildSwitchColumns()
+{
+    auto *dxHeading = new QLabel(QStringLiteral("DX-Msg"), this);
+    dxHeading->setObjectName(QStringLiteral("Label3"));
+    dxHeading->setFont(layoutfonts::arialBold());
+    twips::place(*dxHeading, 7320, 480, 735, 255);
+    auto *alarmHeading = new QLabel(QStringLiteral("Alarm"), this);
+    alarmHeading->setObjectName(QStringLiteral("Label2"));
+    alarmHeading->setFont(layoutfonts::arialBold());
+    twips::place(*alarmHeading, 9840, 480, 735, 255);
+
+    for (const SwitchBox &spec : kSwitchBoxes) {
+        auto *box = new QCheckBox(name(spec.caption), this);
+        box->setObjectName(name(spec.name));
+        box->setFont(layoutfonts::arial());
+        twips::place(*box, spec.left, spec.top, spec.width, spec.height);
+        bindSwitch(*box, m_core.settings(), spec.which);
+    }
+}
+
+void MainWindow::buildThreshold()
+{
+    auto *caption = new QLabel(QStringLiteral("QRQ Speed-Threshold / WPM"), this);
+    caption->setObjectName(QStringLiteral("Label4"));
+    caption->setFont(layoutfonts::arial());
+    caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    twips::place(*caption, 7200, 5160, 2295, 255);
+
+    Settings &settings = m_core.settings();
+    m_speed = new QLineEdit(settings.qrqSpeed(), this);
+    m_speed->setObjectName(QStringLiteral("TxtSpeedMsg"));
+    m_speed->setFont(layoutfonts::msSansSerif(12));
+    m_speed->setReadOnly(true); // changed only with the two buttons
+    twips::place(*m_speed, 7440, 5400, 615, 525);
+    connect(&settings, &Settings::textChanged, m_speed, [this](Settings::Text which, const QString &value) {
+        if (which == Settings::Text::QrqSpeed)
+            m_speed->setText(value);
+    });
+
+    m_speedUp = new QPushButton(QStringLiteral("+"), this);
+    m_speedUp->setObjectName(QStringLiteral("ButtonSpMsgUp"));
+    twips::place(*m_speedUp, 8040, 5400, 375, 255);
+    connect(m_speedUp, &QPushButton::clicked, this, [this] {
+        m_core.settings().setText(Settings::Text::QrqSpeed, thresholdUp(m_core.settings().qrqSpeed()));
+    });
+    m_speedDown = new QPushButton(QStringLiteral("-"), this);
+    m_speedDown->setObjectName(QStringLiteral("ButtonSpMsgDn"));
+    twips::place(*m_speedDown, 8040, 5640, 375, 255);
+    connect(m_speedDown, &QPushButton::clicked, this, [this] {
+        m_core.settings().setText(Settings::Text::QrqSpeed, thresholdDown(m_core.settings().qrqSpeed()));
+    });
+
+    connect(&settings, &Settings::switchChanged, this, [this](Settings::Switch which) {
+        if (which == Settings::Switch::QrqMsg)
+            updateQrqControls();
+    });
+    updateQrqControls();
+}
+
+void MainWindow::updateQrqControls()
+{
+    const bool on = m_core.settings().isOn(Settings::Switch::QrqMsg);
+    m_speed->setEnabled(on);
+    m_speedUp->setEnabled(on);
+    m_speedDown->setEnabled(on);
+}
+
+namespace {
+constexpr int kMinThreshold = 1;
+constexpr int kMaxThreshold = 99;
+const QString kDefaultThreshold = QStringLiteral("30");
+
+std::optional<long long> thresholdValue(const QString &threshold)
+{
+    return parseWholeNumberIn(threshold, -32768, 32767);
+}
+} // namespace
+
+QString MainWindow::thresholdUp(const QString &threshold)
+{
+    const auto n = thresholdValue(threshold);
+    if (!n)
+        return kDefaultThreshold;
+    return *n < kMaxThreshold ? QString::number(*n + 1) : threshold;
+}
+
+QString MainWindow::thresholdDown(const QString &threshold)
+{
+    const auto n = thresholdValue(threshold);
+    if (!n)
+        return kDefaultThreshold;
+    return *n > kMinThreshold ? QString::number(*n - 1) : threshold;
+}
+
+void MainWindow::buildButtons()
+{
+    struct ButtonSpec {
+        const char16_t *name;
+        const char16_t *caption;
+        int left, top;
+        void (MainWindow::*action)();
+    };
+    const std::array<ButtonSpec, 5> buttons{{
+        {u"ButtonActivity", u"Alarm Table", 7200, 6360, &MainWindow::showActivityTable},
+        {u"ButtonConfig", u"Config", 9120, 6360, &MainWindow::showConfig},
+        {u"ButtonInfo", u"Info", 11040, 6360, &MainWindow::showInfo},
+        {u"ButtonPAlarmTable", u"/P-Table", 7200, 7080, &MainWindow::showPortableTable},
+        {u"ButtonEnde", u"Quit", 11040, 7800, &MainWindow::requestExit},
+    }};
+    for (const ButtonSpec &spec : buttons) {
+        auto *button = new QPushButton(name(spec.caption), this);
+        button->setObjectName(name(spec.name));
+        twips::place(*button, spec.left, spec.top, 1215, 495);
+        connect(button, &QPushButton::clicked, this, spec.action);
+    }
+}
+
+void MainWindow::setTabOrder()
+{
+    QWidget *previous = nullptr;
+    for (const char16_t *controlName : kTabOrder) {
+        auto *control = findChild<QWidget *>(name(controlName), Qt::FindDirectChildrenOnly);
+        if (!control)
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+}
+
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    for (const Line &line : kLines)
+        painter.drawLine(twips::point(line.x1, line.y1), twips::point(line.x2, line.y2));
+}
+
+AlarmWindow &MainWindow::alarmWindow(AlarmNotifier::Kind kind) const
+{
+    return kind == AlarmNotifier::Kind::Call ? *m_callAlarm : *m_portableAlarm;
+}
+
+void MainWindow::showActivityTable()
+{
+    if (!m_activity) {
+        m_activity = std::make_unique<ActivityWindow>(m_core);
+        connect(m_activity.get(), &ActivityWindow::configRequested, this, &MainWindow::showConfig);
+    }
+    present(*m_activity);
+}
+
+void MainWindow::showConfig()
+{
+    if (!m_config)
+        m_config = std::make_unique<ConfigDialog>(m_core, m_messages);
+    m_config->open();
+}
+
+void MainWindow::showInfo()
+{
+    if (!m_info)
+        m_info = std::make_unique<InfoWindow>();
+    present(*m_info);
+}
+
+void MainWindow::showPortableTable()
+{
+    if (!m_portableTable)
+        m_portableTable = std::make_unique<PortableTableWindow>(m_core.portableModel());
+    present(*m_portableTable);
+}
+
+void MainWindow::requestExit()
+{
+    if (m_finished)
+        return;
+    const bool saved = m_core.exitSequence();
+    if (!saved && !m_exitFailedOnce) {
+        m_exitFailedOnce = true;
+        m_core.resumeAfterFailedExit();
+        return;
+    }
+    finish();
+}
+
+void MainWindow::endSession()
+{
+    if (m_finished)
+        return;
+    m_core.exitSequence();
+    finish();
+}
+
+void MainWindow::finish()
+{
+    m_finished = true;
+    emit finished();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    requestExit();
+    event->setAccepted(m_finished);
+}
