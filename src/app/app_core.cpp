@@ -189,6 +189,6 @@ void AppCore::resumeAfterFailedExit()
 
 void AppCore::playSound(const QString &fileName) { m_sound->play(fileName); }
 
-void AppCore::processLine(QStringView line) { m_pipeline->processLine(line); }
+void AppCore::processLine(const QString &line) { m_pipeline->processLine(line); }
 
 void AppCore::tickSecond() { countDownBlockTimers(*m_alarmList); }

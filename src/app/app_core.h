@@ -56,7 +56,7 @@ public:
     // Plays a sound the way every sound is played (the dialog's "Test Sound").
     void playSound(const QString &fileName);
     // One received line through the whole pipeline (what the link does for every line).
-    void processLine(QStringView line);
+    void processLine(const QString &line);
     // TimerSec: one tick of the block countdowns.
     void tickSecond();
 

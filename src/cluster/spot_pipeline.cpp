@@ -11,7 +11,7 @@ SpotPipeline::SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog
 {
 }
 
-void SpotPipeline::processLine(QStringView line)
+void SpotPipeline::processLine(const QString &line)
 {
     const std::optional<Spot> spot = parseSpot(line);
     if (!spot)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QObject>
-#include <QStringView>
+#include <QString>
 
 class AlarmMatcher;
 class MessageLog;
@@ -14,7 +14,7 @@ class SpotPipeline final : public QObject {
 public:
     SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog &messageLog, QObject *parent = nullptr);
 
-    void processLine(QStringView line);
+    void processLine(const QString &line);
 
 signals:
     void spotShown(const QString &line);
