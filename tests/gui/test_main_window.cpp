@@ -53,6 +53,7 @@ void click(const QWidget &window, const QString &button)
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { GuiTestRig::quietOffscreenWarnings(); }
     void layoutAndCaption();
     void switchesAreBoundBothWays_data();
     void switchesAreBoundBothWays();

@@ -25,6 +25,24 @@ void GuiTestRig::spot(const QString &call, const QString &qrg, int wpm)
     m_core->processLine(rbnLine(u"DL8LAS-#", qrg, call, wpm));
 }
 
+namespace {
+QtMessageHandler g_previousHandler = nullptr;
+
+void dropRaiseWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.contains(QLatin1StringView("does not support raise()")))
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+} // namespace
+
+void GuiTestRig::quietOffscreenWarnings()
+{
+    if (!g_previousHandler)
+        g_previousHandler = qInstallMessageHandler(dropRaiseWarnings);
+}
+
 QStringList GuiTestRig::entries(const QStringList &calls)
 {
     QStringList lines;

@@ -26,6 +26,9 @@ public:
     // One RBN spot line through the whole pipeline, as the link hands it over.
     void spot(const QString &call, const QString &qrg = QStringLiteral("14025.0"), int wpm = 25);
 
+    // The offscreen platform warns on every raise(); the windows raise on every alarm. Drops just that.
+    static void quietOffscreenWarnings();
+
     // "$CALL" blocks for calls, in order, each enabled with block time 30.
     static QStringList entries(const QStringList &calls);
 
