@@ -1,7 +1,9 @@
 #include "app/app_core.h"
 
+#include "alarm/alarm_history.h"
 #include "alarm/alarm_notifier.h"
 #include "alarm/block_timers.h"
+#include "alarm/feed_watch.h"
 #include "alarm/sound_output.h"
 #include "app/alarm_list.h"
 #include "app/config_file.h"
@@ -27,7 +29,9 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_notifier(std::make_unique<AlarmNotifier>(*m_settings, *m_alarmList, *m_sound, *m_portableModel, clock)),
       m_matcher(std::make_unique<AlarmMatcher>(*m_settings, *m_alarmList, *m_notifier, clock)),
       m_pipeline(std::make_unique<SpotPipeline>(*m_settings, *m_matcher, *m_messageLog)),
-      m_link(std::make_unique<ClusterLink>(*m_settings, *m_serverLog))
+      m_link(std::make_unique<ClusterLink>(*m_settings, *m_serverLog)),
+      m_feedWatch(std::make_unique<FeedWatch>(*m_settings, *m_sound)),
+      m_history(std::make_unique<AlarmHistory>(workDir, clock))
 {
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &AppCore::tickSecond);
@@ -35,6 +39,41 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
     connect(m_link.get(), &ClusterLink::statusChanged, this, [this](const QString &text) {
         setStatus(text == kTryConnect && !m_portNote.isEmpty() ? text + m_portNote : text);
     });
+    connect(m_link.get(), &ClusterLink::connectionChanged, this,
+            [this](ClusterLink::Connection state, const QString &detail, int) {
+                onConnectionChanged(static_cast<int>(state), detail);
+            });
+    connect(m_notifier.get(), &AlarmNotifier::callAlarmShown, this,
+            [this](int, const QString &call, const QString &text, const QString &qrg) {
+                m_history->record(QStringLiteral("call"), call, qrg, text);
+            });
+    connect(m_notifier.get(), &AlarmNotifier::portableAlarmShown, this,
+            [this](const QString &call, const QString &qrg) {
+                m_history->record(QStringLiteral("portable"), call, qrg, QString());
+            });
+}
+
+void AppCore::onConnectionChanged(int state, const QString &detail)
+{
+    switch (static_cast<ClusterLink::Connection>(state)) {
+    case ClusterLink::Connection::Lost:
+        if (!m_outage && !m_exited) {
+            m_outage = true;
+            m_history->record(QStringLiteral("link_lost"), QString(), QString(), detail);
+        }
+        m_feedWatch->linkLost();
+        break;
+    case ClusterLink::Connection::LoggedIn:
+        if (m_outage) {
+            m_outage = false;
+            m_history->record(QStringLiteral("link_restored"), QString(), QString(), detail);
+        }
+        m_feedWatch->linkRestored();
+        break;
+    case ClusterLink::Connection::Connecting:
+    case ClusterLink::Connection::Connected:
+        break;
+    }
 }
 
 AppCore::~AppCore() = default;
@@ -173,6 +212,7 @@ bool AppCore::exitSequence()
         }
     }
     if (saved) {
+        m_feedWatch->linkRestored();
         m_serverLog->close();
         m_secondTimer.stop();
     }

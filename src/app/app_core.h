@@ -8,11 +8,13 @@
 #include <memory>
 
 class ActivityTableModel;
+class AlarmHistory;
 class AlarmList;
 class AlarmMatcher;
 class AlarmNotifier;
 class Clock;
 class ClusterLink;
+class FeedWatch;
 class MessageLog;
 class MessageSink;
 class PortableTableModel;
@@ -75,6 +77,8 @@ public:
     AlarmMatcher &matcher() { return *m_matcher; }
     SpotPipeline &pipeline() { return *m_pipeline; }
     SoundOutput &sound() { return *m_sound; }
+    FeedWatch &feedWatch() { return *m_feedWatch; }
+    AlarmHistory &history() { return *m_history; }
     ActivityTableModel &activityModel() { return *m_activityModel; }
     PortableTableModel &portableModel() { return *m_portableModel; }
     const Clock &clock() const { return m_clock; }
@@ -88,6 +92,7 @@ private:
     void readConfig();
     void openServerLog();
     void connectToServer();
+    void onConnectionChanged(int state, const QString &detail);
 
     QDir m_workDir;
     MessageSink &m_messages;
@@ -104,6 +109,8 @@ private:
     std::unique_ptr<AlarmMatcher> m_matcher;
     std::unique_ptr<SpotPipeline> m_pipeline;
     std::unique_ptr<ClusterLink> m_link;
+    std::unique_ptr<FeedWatch> m_feedWatch;
+    std::unique_ptr<AlarmHistory> m_history;
 
     QTimer m_secondTimer;
     QString m_status = QStringLiteral("Init");
@@ -114,4 +121,6 @@ private:
     // A config.txt that exists but cannot be read is never replaced in that run.
     bool m_configWritable = true;
     bool m_exited = false;
+    // Between a loss of the link and its next login; the history gets one line for each end.
+    bool m_outage = false;
 };

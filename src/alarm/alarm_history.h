@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+class Clock;
+
+// "alarms.log": what fired and when the feed was down, one line per event, so the operator can see
+// next morning what happened overnight. Opened for append and never truncated. Each line is
+//   2026-12-06 21:14:03Z<TAB>kind<TAB>call<TAB>frequency<TAB>text
+// in UTC; kind is "call", "portable", "link_lost" or "link_restored".
+class AlarmHistory final {
+public:
+    static inline const QString kFileName = QStringLiteral("alarms.log");
+
+    AlarmHistory(const QDir &workDir, const Clock &clock);
+
+    void record(const QString &kind, const QString &call, const QString &qrg, const QString &text);
+    // The reason the last write failed, empty while writing works.
+    QString errorString() const { return m_error; }
+
+private:
+    QString m_path;
+    const Clock &m_clock;
+    QFile m_file;
+    QString m_error;
+};
