@@ -75,6 +75,11 @@ void ClusterLink::close()
     detachSocket();
 }
 
+std::chrono::milliseconds ClusterLink::retryDelay() const
+{
+    return m_retryTimer.isActive() ? m_retryTimer.intervalAsDuration() : std::chrono::milliseconds(0);
+}
+
 void ClusterLink::connectNow()
 {
     m_retryTimer.stop();
@@ -180,7 +185,7 @@ void ClusterLink::onIdleCheck()
         m_idleTimer.start(m_timing.idleTimeout - silent);
         return;
     }
-    lose(QStringLiteral("no data for %1 s").arg(wholeSecondsUp(silent)));
+    lose(QStringLiteral("no data for %1 s").arg(wholeSecondsUp(m_timing.idleTimeout)));
 }
 
 void ClusterLink::onReadyRead()
@@ -249,6 +254,8 @@ void ClusterLink::answerPrompt()
     if (!send(QByteArray(m_settings.ownCall().toUtf8() + "\r\n")))
         return;
     m_loginState = LoginState::CallSent;
+    // The prompt has no line end; answered, it must not be glued to the front of the next line.
+    m_framer.clear();
     emit statusChanged(QStringLiteral("login to Server"));
 }
 

@@ -65,6 +65,9 @@ public:
     bool isRunning() const { return m_running; }
     QString host() const { return m_host; }
     quint16 port() const { return m_port; }
+    // The wait before the attempt now pending (zero when none is), and the wait the next loss will get.
+    std::chrono::milliseconds retryDelay() const;
+    std::chrono::milliseconds nextRetryDelay() const { return m_nextDelay; }
 
 signals:
     void statusChanged(const QString &text);
