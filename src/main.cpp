@@ -2,6 +2,8 @@
 #include "app/clock.h"
 #include "app/json_event_writer.h"
 #include "app/unix_signal_watcher.h"
+#include "app/working_folder.h"
+#include "cluster/demo_spot_source.h"
 #include "ui/main_window.h"
 #include "ui/message_box_sink.h"
 #include "ui/qt_sound_player.h"
@@ -17,7 +19,19 @@
 
 namespace {
 
-int runHeadless(const QDir &workDir)
+// "--demo": a spot source inside the program, on a loopback port, instead of the configured server.
+std::unique_ptr<DemoSpotSource> startDemo(AppCore &core)
+{
+    auto demo = std::make_unique<DemoSpotSource>(core.alarmList());
+    if (!demo->listen()) {
+        std::fprintf(stderr, "vemrok-alarm: the demo spot source cannot listen on 127.0.0.1\n");
+        return nullptr;
+    }
+    core.setServerOverride(QStringLiteral("127.0.0.1"), demo->port());
+    return demo;
+}
+
+int runHeadless(const QDir &workDir, bool demo)
 {
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -27,6 +41,7 @@ int runHeadless(const QDir &workDir)
     SystemClock clock;
     AppCore core(workDir, player, events, clock);
     events.attach(core);
+    const auto demoSource = demo ? startDemo(core) : nullptr;
     UnixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &core, [&core] {
         core.exitSequence();
@@ -36,12 +51,13 @@ int runHeadless(const QDir &workDir)
     return QCoreApplication::exec();
 }
 
-int runGui(const QDir &workDir)
+int runGui(const QDir &workDir, bool demo)
 {
     MessageBoxSink messages;
     QtSoundPlayer player(workDir);
     SystemClock clock;
     AppCore core(workDir, player, messages, clock);
+    const auto demoSource = demo ? startDemo(core) : nullptr;
     MainWindow window(core, messages);
     // The program ends through the exit sequence only, never because its last window was closed.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -105,7 +121,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption dirOption(
         QStringLiteral("C"), QStringLiteral("Use DIR as the working folder (config.txt, log.txt, sounds)."),
         QStringLiteral("DIR"));
-    parser.addOptions({helpOption, versionOption, headlessOption, dirOption});
+    const QCommandLineOption demoOption(
+        QStringLiteral("demo"),
+        QStringLiteral("Connect to a built-in demo spot source instead of the configured server."));
+    parser.addOptions({helpOption, versionOption, headlessOption, demoOption, dirOption});
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
         return 2;
@@ -118,16 +137,19 @@ int main(int argc, char *argv[])
         std::printf("%s\n", qPrintable(AppCore::kCaption));
         return 0;
     }
-    QDir workDir = QDir::current();
-    if (parser.isSet(dirOption)) {
-        workDir = QDir(parser.value(dirOption));
-        if (!workDir.exists() || !QDir::setCurrent(workDir.absolutePath())) {
-            std::fprintf(stderr, "vemrok-alarm: cannot use folder %s\n", qPrintable(parser.value(dirOption)));
-            return 2;
-        }
-        workDir = QDir::current();
+    const QString folder = chooseWorkingFolder(parser.value(dirOption), QDir::currentPath(), QDir::homePath(),
+                                               qEnvironmentVariable("XDG_DATA_HOME"));
+    // A folder of our own is created when missing; a folder given with -C must exist.
+    if (!parser.isSet(dirOption) && !QDir().mkpath(folder)) {
+        std::fprintf(stderr, "vemrok-alarm: cannot create folder %s\n", qPrintable(folder));
+        return 2;
     }
+    if (!QDir(folder).exists() || !QDir::setCurrent(folder)) {
+        std::fprintf(stderr, "vemrok-alarm: cannot use folder %s\n", qPrintable(folder));
+        return 2;
+    }
+    const QDir workDir = QDir::current();
     if (headless)
-        return runHeadless(workDir);
-    return runGui(workDir);
+        return runHeadless(workDir, parser.isSet(demoOption));
+    return runGui(workDir, parser.isSet(demoOption));
 }
