@@ -43,6 +43,18 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
             [this](ClusterLink::Connection state, const QString &detail, int) {
                 onConnectionChanged(static_cast<int>(state), detail);
             });
+    // Queued: the operator's message box must not run inside the socket's handler.
+    connect(
+        m_link.get(), &ClusterLink::serverLogFailed, this,
+        [this](const QString &error) {
+            if (!m_serverLog->isOpen())
+                return;
+            m_serverLog->close();
+            m_messages.show(QStringLiteral("log.txt cannot be written (%1); the server data log is closed. "
+                                           "Press Quit in Config to open it again.")
+                                .arg(error));
+        },
+        Qt::QueuedConnection);
     connect(m_notifier.get(), &AlarmNotifier::callAlarmShown, this,
             [this](int, const QString &call, const QString &text, const QString &qrg) {
                 m_history->record(QStringLiteral("call"), call, qrg, text);

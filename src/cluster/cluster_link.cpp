@@ -206,8 +206,8 @@ void ClusterLink::onReadyRead()
             break;
         const QByteArrayView chunk(m_readBuffer.constData(), got);
         m_lastArrival.start();
-        if (logging)
-            m_log.append(chunk);
+        if (logging && !m_log.append(chunk))
+            emit serverLogFailed(m_log.errorString());
 
         // Framed in every state, so a line begun before the login completed is joined correctly.
         m_framer.feed(chunk, [this, deliver](QByteArrayView raw) {

@@ -75,6 +75,8 @@ signals:
     void connectionChanged(ClusterLink::Connection state, const QString &detail, int retryInSeconds);
     // One complete line received while logged in, decoded and cleaned of control characters.
     void lineReceived(const QString &line);
+    // Writing the server data log failed (disk full, folder gone); listeners must not block in it.
+    void serverLogFailed(const QString &error);
 
 private:
     void connectNow();

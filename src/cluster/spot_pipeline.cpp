@@ -13,6 +13,13 @@ SpotPipeline::SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog
 
 void SpotPipeline::processLine(const QString &line)
 {
+    // A node prompt sent without a line end glues itself to the front of the next spot line.
+    if (!line.startsWith(u"DX")) {
+        const qsizetype spotStart = line.indexOf(u"DX de ");
+        if (spotStart > 0)
+            return processLine(line.sliced(spotStart));
+        return;
+    }
     const std::optional<Spot> spot = parseSpot(line);
     if (!spot)
         return;

@@ -4,7 +4,9 @@
 #include "app/app_core.h"
 #include "app/settings.h"
 #include "cluster/cluster_link.h"
+#include "cluster/server_log.h"
 #include "support/fakes.h"
+#include "support/test_spot_server.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,6 +57,7 @@ private slots:
     void failedWriteKeepsOldFileAndTellsOperator();
     void serverLogIsEmptiedAtStartWhenSwitchedOn();
     void tooManyEntriesAreReportedOnce();
+    void serverLogThatCannotBeWrittenIsClosedAndReported();
 };
 
 void TestAppCore::firstStartInEmptyFolderCreatesConfigWithSampleEntry()
@@ -200,6 +203,28 @@ void TestAppCore::tooManyEntriesAreReportedOnce()
     QCOMPARE(program.core.alarmList().lastCallNr(), 100);
     QCOMPARE(program.messages.shown.size(), 1);
     QVERIFY(program.messages.shown.first().contains(QStringLiteral("2 entries")));
+}
+
+void TestAppCore::serverLogThatCannotBeWrittenIsClosedAndReported()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("config.txt")), "$LOGFILE on\r\n$CALL TS0EST\r\n");
+    // Every write to /dev/full fails as on a full disk.
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), dir.filePath(QStringLiteral("log.txt"))));
+    TestSpotServer server;
+    QVERIFY(server.listen());
+    Program program(dir.path());
+    program.core.setServerOverride(server.host(), server.port());
+    program.core.startUp();
+    QVERIFY(program.core.serverLog().isOpen());
+    QTRY_VERIFY(!program.core.serverLog().isOpen());
+    QCOMPARE(program.messages.shown.size(), 1);
+    QVERIFY(program.messages.shown.first().startsWith(QStringLiteral("log.txt cannot be written")));
+    // The link goes on without the log.
+    QVERIFY(server.waitForLoggedIn());
+    server.send(rbnBytes(u"DL8LAS-#", u"14025.0", u"TS0EST"));
+    QTRY_COMPARE(program.core.alarmList().at(0).qrg, QStringLiteral("14025.0"));
+    QCOMPARE(program.messages.shown.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestAppCore)
