@@ -10,7 +10,14 @@ out="${2:-/tmp/vemrok-shots}"
 display="${VEMROK_DISPLAY:-:99}"
 port="${VEMROK_SHOT_PORT:-7373}"
 program="$build/src/vemrok-alarm"
+for tool in Xvfb openbox xdotool import xdpyinfo python3; do
+    command -v "$tool" >/dev/null || {
+        echo "screenshot.sh needs $tool: apt-get install xvfb openbox xdotool imagemagick x11-utils python3" >&2
+        exit 2
+    }
+done
 mkdir -p "$out"
+rm -f "$out"/*.png
 work="$(mktemp -d /tmp/vemrok-shot.XXXXXX)"
 
 pids=()
@@ -67,26 +74,26 @@ click_twips() { # window, left, top, width, height of the control in twips
 shoot() { import -window "$2" "$out/$1.png"; echo "$out/$1.png"; }
 
 main=$(find_window '^VemrokAlarm V0.6.7$')
-xdotool windowmove "$main" 0 0
+xdotool windowmove "$main" 0 30
 sleep 8 # spots, alarms
 
 click_twips "$main" 7200 6360 1215 495   # Alarm Table
 activity=$(find_window '^AlarmList$')
-xdotool windowmove "$activity" 1580 0
+xdotool windowmove "$activity" 1600 30
 click_twips "$main" 9120 6360 1215 495   # Config
 config=$(find_window '^Configuration$')
-xdotool windowmove "$config" 870 0
+xdotool windowmove "$config" 880 30
 click_twips "$config" 1800 4920 3255 285 # the sound field shows the WAV list
 click_twips "$main" 11040 6360 1215 495  # Info
 info=$(find_window '^Vemrok Alarm Info$')
-xdotool windowmove "$info" 360 700
+xdotool windowmove "$info" 360 740
 click_twips "$main" 7200 7080 1215 495   # /P-Table
 ptable=$(find_window '^/P-Alarm-Table$')
-xdotool windowmove "$ptable" 0 700
+xdotool windowmove "$ptable" 0 740
 alarm=$(find_window '^Found known OM$')
-xdotool windowmove "$alarm" 360 900
+xdotool windowmove "$alarm" 360 940
 palarm=$(find_window '^Portable-Alarm$')
-xdotool windowmove "$palarm" 1200 900
+xdotool windowmove "$palarm" 1200 940
 sleep 2
 
 shoot all root
@@ -97,7 +104,31 @@ shoot ptable "$ptable"
 shoot info "$info"
 shoot alarm "$alarm"
 shoot palarm "$palarm"
-xdotool getwindowfocus getwindowname > "$out/focus.txt"
+
+# The pop-ups keep coming (every spot of a watched call or a "/P" call) and must leave the keyboard
+# focus where the operator put it.
+xdotool windowactivate --sync "$main"
+sleep 3
+focused=$(xdotool getwindowfocus getwindowname)
+echo "focus after 3 s of alarms: $focused" | tee "$out/focus.txt"
+[ "$focused" = "VemrokAlarm V0.6.7" ] || { echo "an alarm window took the focus" >&2; exit 1; }
+
+# Too long an alarm time: the dialog says so in a message box.
+xdotool windowactivate --sync "$config"
+click_twips "$config" 1920 720 615 285   # TxtAlTime
+xdotool key --clearmodifiers End BackSpace BackSpace 9 9
+box=
+for _ in $(seq 50); do
+    box=$(xdotool search --onlyvisible --name '^VemrokAlarm V0.6.7$' | grep -v "^$main$" | head -1 || true)
+    [ -n "$box" ] && break
+    sleep 0.1
+done
+[ -n "$box" ] || { echo "no message box for the alarm time" >&2; exit 1; }
+sleep 0.5
+shoot message-box root
+xdotool windowactivate --sync "$box" key Return
+sleep 0.5
+shoot config-after-message "$config"
 
 click_twips "$main" 11040 7800 1215 495  # Quit
 for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.2; done

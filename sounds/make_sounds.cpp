@@ -123,7 +123,7 @@ void putLe(std::string &bytes, std::uint32_t value, int count)
         bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-bool writeWav(const std::string &path, Samples samples)
+bool writeWav(const std::string &path, const Samples &samples)
 {
     // Normalised to 70 % of full scale, so every sound is equally loud and none clips.
     double peak = 0.0;

@@ -22,6 +22,7 @@
 #include <QPushButton>
 
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -250,10 +251,6 @@ void MainWindow::updateQrqControls()
 }
 
 namespace {
-constexpr int kMinThreshold = 1;
-constexpr int kMaxThreshold = 99;
-const QString kDefaultThreshold = QStringLiteral("30");
-
 std::optional<long long> thresholdValue(const QString &threshold)
 {
     return parseWholeNumberIn(threshold, -32768, 32767);

@@ -50,8 +50,12 @@ public:
     PortableTableWindow *portableTableWindow() const { return m_portableTable.get(); }
     AlarmWindow &alarmWindow(AlarmNotifier::Kind kind) const;
 
-    // The threshold buttons (ButtonSpMsgUp / ButtonSpMsgDn). A threshold that is not a whole number
-    // becomes the default "30": the buttons always leave a number the filter can use.
+    // The threshold buttons (ButtonSpMsgUp / ButtonSpMsgDn) keep 1..99; a value from config.txt
+    // outside that range only moves towards it. A threshold that is not a whole number (16 bit)
+    // becomes the default "30", so the buttons always leave a number the filter can use.
+    static constexpr int kMinThreshold = 1;
+    static constexpr int kMaxThreshold = 99;
+    static inline const QString kDefaultThreshold = QStringLiteral("30");
     static QString thresholdUp(const QString &threshold);
     static QString thresholdDown(const QString &threshold);
 
