@@ -2,7 +2,6 @@
 #include "app/app_core.h"
 #include "app/settings.h"
 #include "support/gui_test_rig.h"
-#include "tables/portable_table_model.h"
 #include "ui/alarm_window.h"
 #include "ui/main_window.h"
 
@@ -34,9 +33,7 @@ private slots:
     void initTestCase();
     void windowsLookAndFloat();
     void callAlarmShowsAndIsRecaptioned();
-    void portableAlarmShowsAndRecords();
     void hideTimersHideTheWindows();
-    void alarmTimeZeroNeverHides();
     void soundGates_data();
     void soundGates();
     void portableCloseBoxOpensTheSoundGate();
@@ -98,24 +95,6 @@ void TestAlarmWindows::callAlarmShowsAndIsRecaptioned()
     QCOMPARE(rig.core().notifier().hideTimer(Kind::Call).interval(), 45000);
 }
 
-void TestAlarmWindows::portableAlarmShowsAndRecords()
-{
-    GuiTestRig rig({QStringLiteral("$PORTAL on")});
-    MainWindow window(rig.core(), rig.messages);
-    const AlarmWindow &portable = window.alarmWindow(Kind::Portable);
-    rig.spot(QStringLiteral("G4XYZ/P"), QStringLiteral("3526.1"));
-    QVERIFY(portable.isVisible());
-    QCOMPARE(portable.callText(), QStringLiteral("G4XYZ/P"));
-    QCOMPARE(portable.qrgText(), QStringLiteral("3526.1"));
-    QVERIFY(!window.alarmWindow(Kind::Call).isVisible());
-    const PortableTableModel &table = rig.core().portableModel();
-    QCOMPARE(table.index(PortableTableModel::kRows - 1, 0).data().toString(), QStringLiteral("G4XYZ/P"));
-
-    rig.spot(QStringLiteral("F5AAA/P"), QStringLiteral("21034.8"));
-    QCOMPARE(portable.callText(), QStringLiteral("F5AAA/P"));
-    QCOMPARE(portable.qrgText(), QStringLiteral("21034.8"));
-}
-
 void TestAlarmWindows::hideTimersHideTheWindows()
 {
     GuiTestRig rig(watched() << QStringLiteral("$PORTAL on") << QStringLiteral("$ALTIME 1"));
@@ -133,17 +112,17 @@ void TestAlarmWindows::hideTimersHideTheWindows()
     QCOMPARE(portable.callText(), QStringLiteral("G4XYZ/P"));
 
     rig.spot(QStringLiteral("DL1ABC"));
+    rig.spot(QStringLiteral("F5AAA/P"), QStringLiteral("21034.8"));
     QVERIFY(call.isVisible());
+    QCOMPARE(portable.callText(), QStringLiteral("F5AAA/P"));
+    QCOMPARE(portable.qrgText(), QStringLiteral("21034.8"));
     rig.core().notifier().hide(Kind::Call);
     QVERIFY(!call.isVisible());
-}
 
-void TestAlarmWindows::alarmTimeZeroNeverHides()
-{
-    GuiTestRig rig(watched() << QStringLiteral("$ALTIME 0"));
-    MainWindow window(rig.core(), rig.messages);
+    // With alarm time 0 nothing hides the window.
+    rig.core().settings().setText(Settings::Text::AlTime, QStringLiteral("0"));
     rig.spot(QStringLiteral("TS0EST"));
-    QVERIFY(window.alarmWindow(Kind::Call).isVisible());
+    QVERIFY(call.isVisible());
     QVERIFY(!rig.core().notifier().hideTimer(Kind::Call).isActive());
 }
 

@@ -57,7 +57,6 @@ private slots:
     void layoutAndCaption();
     void switchesAreBoundBothWays_data();
     void switchesAreBoundBothWays();
-    void configValuesTickTheBoxes();
     void qrqSwitchEnablesThresholdControls();
     void thresholdButtons_data();
     void thresholdButtons();
@@ -150,19 +149,6 @@ void TestMainWindow::switchesAreBoundBothWays()
 
     settings.setOn(which, !before);
     QCOMPARE(check->isChecked(), !before);
-}
-
-void TestMainWindow::configValuesTickTheBoxes()
-{
-    GuiTestRig rig({QStringLiteral("$DXMSGALL off"), QStringLiteral("$DX80 on"), QStringLiteral("$QRQMSG on"),
-                    QStringLiteral("$QRQSPEED 42"), QStringLiteral("$SOUNDEN off")});
-    MainWindow window(rig.core(), rig.messages);
-    QVERIFY(!child<QCheckBox>(window, QStringLiteral("CheckShowDx"))->isChecked());
-    QVERIFY(child<QCheckBox>(window, QStringLiteral("Check80En"))->isChecked());
-    QVERIFY(!child<QCheckBox>(window, QStringLiteral("CheckSoundOn"))->isChecked());
-    QVERIFY(child<QCheckBox>(window, QStringLiteral("CheckQrqEn"))->isChecked());
-    QCOMPARE(child<QLineEdit>(window, QStringLiteral("TxtSpeedMsg"))->text(), QStringLiteral("42"));
-    QVERIFY(child<QLineEdit>(window, QStringLiteral("TxtSpeedMsg"))->isEnabled());
 }
 
 void TestMainWindow::qrqSwitchEnablesThresholdControls()
