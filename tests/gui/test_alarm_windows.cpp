@@ -1,4 +1,5 @@
 #include "alarm/alarm_notifier.h"
+#include "app/alarm_list.h"
 #include "app/app_core.h"
 #include "app/settings.h"
 #include "support/gui_test_rig.h"
@@ -121,6 +122,7 @@ void TestAlarmWindows::hideTimersHideTheWindows()
 
     // With alarm time 0 nothing hides the window.
     rig.core().settings().setText(Settings::Text::AlTime, QStringLiteral("0"));
+    rig.core().alarmList().edit(0, [](AlarmEntry &entry) { entry.blockTimer = QStringLiteral("0"); });
     rig.spot(QStringLiteral("TS0EST"));
     QVERIFY(call.isVisible());
     QVERIFY(!rig.core().notifier().hideTimer(Kind::Call).isActive());
