@@ -170,12 +170,20 @@ void MainWindow::buildMessageColumn()
     statusCaption->setFont(layoutfonts::arialBold());
     twips::place(*statusCaption, 7320, 120, 615, 255);
 
-    m_status = new QLabel(m_core.statusText(), this);
+    m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("LabelStatus"));
     m_status->setFont(layoutfonts::arial());
     m_status->setTextFormat(Qt::PlainText);
     twips::place(*m_status, 7920, 120, 4695, 255);
-    connect(&m_core, &AppCore::statusChanged, m_status, &QLabel::setText);
+    showStatus(m_core.statusText());
+    connect(&m_core, &AppCore::statusChanged, this, &MainWindow::showStatus);
+}
+
+void MainWindow::showStatus(const QString &text)
+{
+    // One line fits above the separator: a long reason is shortened there and shown whole as a tip.
+    m_status->setToolTip(text);
+    m_status->setText(m_status->fontMetrics().elidedText(text, Qt::ElideRight, m_status->width()));
 }
 
 void MainWindow::refreshOutput()

@@ -75,6 +75,7 @@ private:
     void setTabOrder();
     void updateQrqControls();
     void refreshOutput();
+    void showStatus(const QString &text);
     void finish();
 
     AppCore &m_core;

@@ -273,6 +273,13 @@ void TestMainWindow::statusLineFollowsTheLink()
     QVERIFY(rig.server.waitForLoggedIn());
     QTRY_VERIFY(rig.core().statusText() != QStringLiteral("try connect server"));
     QCOMPARE(status->text(), rig.core().statusText());
+
+    // What is on screen fits the line; the whole text, with its reason, is in the tip.
+    rig.server.refuse();
+    rig.server.dropClient();
+    QTRY_VERIFY(rig.core().statusText().contains(QStringLiteral("retry in")));
+    QCOMPARE(status->toolTip(), rig.core().statusText());
+    QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <= status->width());
 }
 
 void TestMainWindow::buttonsOpenEachWindowOnce()
