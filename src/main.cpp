@@ -100,6 +100,13 @@ int main(int argc, char *argv[])
     }
     // Help and version need no display either.
     std::unique_ptr<QCoreApplication> app;
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (wantsWindows(argc, argv) && noDisplay) {
+        std::fprintf(stderr, "vemrok-alarm: no display to show windows on; start it with --headless to run "
+                             "without windows\n");
+        return 2;
+    }
     if (wantsWindows(argc, argv))
         app = std::make_unique<QApplication>(argc, argv);
     else
