@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include "alarm/feed_watch.h"
 #include "app/app_core.h"
 #include "app/number_text.h"
 #include "app/settings.h"
@@ -177,6 +178,11 @@ void MainWindow::buildMessageColumn()
     twips::place(*m_status, 7920, 120, 4695, 255);
     showStatus(m_core.statusText());
     connect(&m_core, &AppCore::statusChanged, this, &MainWindow::showStatus);
+    // A feed that has been down for a minute is an alarm too: the status line turns red until it is back.
+    connect(&m_core.feedWatch(), &FeedWatch::feedDownChanged, this, [this](bool down) {
+        m_status->setStyleSheet(down ? QStringLiteral("QLabel { color: rgb(208, 0, 0); font-weight: bold; }")
+                                     : QString());
+    });
 }
 
 void MainWindow::showStatus(const QString &text)

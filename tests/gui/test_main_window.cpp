@@ -1,3 +1,4 @@
+#include "alarm/feed_watch.h"
 #include "app/app_core.h"
 #include "app/settings.h"
 #include "cluster/message_log.h"
@@ -280,6 +281,14 @@ void TestMainWindow::statusLineFollowsTheLink()
     QTRY_VERIFY(rig.core().statusText().contains(QStringLiteral("retry in")));
     QCOMPARE(status->toolTip(), rig.core().statusText());
     QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <= status->width());
+
+    // Down for a minute: red until the link is back.
+    const QColor normal = status->palette().color(QPalette::WindowText);
+    rig.core().feedWatch().expire();
+    QCOMPARE(status->palette().color(QPalette::WindowText), QColor(208, 0, 0));
+    QVERIFY(rig.server.listen());
+    QVERIFY(rig.server.waitForLoggedIn(20000));
+    QTRY_COMPARE(status->palette().color(QPalette::WindowText), normal);
 }
 
 void TestMainWindow::buttonsOpenEachWindowOnce()
