@@ -10,12 +10,12 @@ struct AlarmEntry {
     QString call;
     QString text;
     QString sound;
-    QString time;          // last heard: time of day, empty = not heard
-    QString date;          // last heard: date
-    QString qrg;           // last heard: frequency in kHz
-    QString enable;        // exactly "on" = alarms enabled
-    QString blockTimer;    // running block countdown in seconds, "0" = free; never stored
-    QString blockTimeSet;  // block time in seconds loaded after an alarm
+    QString time;         // last heard: time of day, empty = not heard
+    QString date;         // last heard: date
+    QString qrg;          // last heard: frequency in kHz
+    QString enable;       // exactly "on" = alarms enabled
+    QString blockTimer;   // running block countdown in seconds, "0" = free; never stored
+    QString blockTimeSet; // block time in seconds loaded after an alarm
 
     bool isEnabled() const { return enable == QLatin1StringView("on"); }
     bool isBlocked() const { return blockTimer != QLatin1StringView("0"); }

@@ -26,7 +26,8 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_portableModel(std::make_unique<PortableTableModel>()),
       m_activityModel(std::make_unique<ActivityTableModel>(*m_alarmList)),
       m_messageLog(std::make_unique<MessageLog>()),
-      m_notifier(std::make_unique<AlarmNotifier>(*m_settings, *m_alarmList, *m_sound, *m_portableModel, clock)),
+      m_notifier(
+          std::make_unique<AlarmNotifier>(*m_settings, *m_alarmList, *m_sound, *m_portableModel, clock)),
       m_matcher(std::make_unique<AlarmMatcher>(*m_settings, *m_alarmList, *m_notifier, clock)),
       m_pipeline(std::make_unique<SpotPipeline>(*m_settings, *m_matcher, *m_messageLog)),
       m_link(std::make_unique<ClusterLink>(*m_settings, *m_serverLog)),
@@ -35,7 +36,8 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
 {
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &AppCore::tickSecond);
-    connect(m_link.get(), &ClusterLink::lineReceived, this, [this](const QString &line) { processLine(line); });
+    connect(m_link.get(), &ClusterLink::lineReceived, this,
+            [this](const QString &line) { processLine(line); });
     connect(m_link.get(), &ClusterLink::statusChanged, this, [this](const QString &text) {
         setStatus(text == kTryConnect && !m_portNote.isEmpty() ? text + m_portNote : text);
     });
@@ -90,7 +92,10 @@ void AppCore::onConnectionChanged(int state, const QString &detail)
 
 AppCore::~AppCore() = default;
 
-QString AppCore::configPath() const { return m_workDir.filePath(ConfigFile::kFileName); }
+QString AppCore::configPath() const
+{
+    return m_workDir.filePath(ConfigFile::kFileName);
+}
 
 void AppCore::setStatus(const QString &text)
 {
@@ -112,11 +117,11 @@ void AppCore::startUp()
 
     // The sample entry sits in slot 0 without being live: a new config.txt is written from it.
     m_alarmList->clearLive();
-    m_alarmList->setEntry(0, AlarmEntry{QStringLiteral("TS0EST"), QStringLiteral("TS0EST, Test is calling CQ!"),
-                                        QStringLiteral("trumpet1.wav"), QStringLiteral("00:00:00"),
-                                        QStringLiteral("01.01.2014"), QStringLiteral("3500.0"),
-                                        QStringLiteral("on"), m_alarmList->at(0).blockTimer,
-                                        QStringLiteral("30")});
+    m_alarmList->setEntry(
+        0, AlarmEntry{QStringLiteral("TS0EST"), QStringLiteral("TS0EST, Test is calling CQ!"),
+                      QStringLiteral("trumpet1.wav"), QStringLiteral("00:00:00"),
+                      QStringLiteral("01.01.2014"), QStringLiteral("3500.0"), QStringLiteral("on"),
+                      m_alarmList->at(0).blockTimer, QStringLiteral("30")});
 
     readConfig();
     openServerLog();
@@ -156,8 +161,9 @@ void AppCore::readConfig()
             if (result.status == ConfigFile::ReadStatus::Loaded)
                 break;
         } else {
-            m_messages.show(QStringLiteral("File config.txt not found, and a new one could not be created: %1")
-                                .arg(written.error));
+            m_messages.show(
+                QStringLiteral("File config.txt not found, and a new one could not be created: %1")
+                    .arg(written.error));
         }
         result = {};
         ConfigFile::apply(content, *m_settings, *m_alarmList, result);
@@ -171,10 +177,11 @@ void AppCore::readConfig()
         return;
     }
     if (result.entriesSkipped > 0) {
-        m_messages.show(QStringLiteral("config.txt holds more than %1 alarm entries: %2 entries after the %1th "
-                                       "were not loaded and will not be saved.")
-                            .arg(AlarmList::kCapacity)
-                            .arg(result.entriesSkipped));
+        m_messages.show(
+            QStringLiteral("config.txt holds more than %1 alarm entries: %2 entries after the %1th "
+                           "were not loaded and will not be saved.")
+                .arg(AlarmList::kCapacity)
+                .arg(result.entriesSkipped));
     }
 }
 
@@ -188,7 +195,10 @@ void AppCore::openServerLog()
         m_messages.show(QStringLiteral("log.txt cannot be opened: %1").arg(m_serverLog->errorString()));
 }
 
-void AppCore::applyLogSwitch() { openServerLog(); }
+void AppCore::applyLogSwitch()
+{
+    openServerLog();
+}
 
 void AppCore::setServerOverride(const QString &host, quint16 port)
 {
@@ -206,7 +216,9 @@ void AppCore::connectToServer()
     const QString portText = m_settings->rmtPort();
     const auto port = parseWholeNumberIn(portText, 1, 65535);
     m_portNote = port ? QString()
-                      : QStringLiteral(" (port \"%1\" is not a port number, using %2)").arg(portText).arg(kFallbackPort);
+                      : QStringLiteral(" (port \"%1\" is not a port number, using %2)")
+                            .arg(portText)
+                            .arg(kFallbackPort);
     m_link->start(m_settings->rmtHost(), port ? static_cast<quint16>(*port) : kFallbackPort);
 }
 
@@ -218,9 +230,10 @@ bool AppCore::exitSequence()
         const ConfigFile::WriteResult written = ConfigFile::write(configPath(), *m_settings, *m_alarmList);
         if (!written.ok) {
             saved = false;
-            m_messages.show(QStringLiteral("config.txt could not be written: %1. Your settings and alarm list "
-                                           "were not saved.")
-                                .arg(written.error));
+            m_messages.show(
+                QStringLiteral("config.txt could not be written: %1. Your settings and alarm list "
+                               "were not saved.")
+                    .arg(written.error));
         }
     }
     if (saved) {
@@ -239,8 +252,17 @@ void AppCore::resumeAfterFailedExit()
     connectToServer();
 }
 
-void AppCore::playSound(const QString &fileName) { m_sound->play(fileName); }
+void AppCore::playSound(const QString &fileName)
+{
+    m_sound->play(fileName);
+}
 
-void AppCore::processLine(const QString &line) { m_pipeline->processLine(line); }
+void AppCore::processLine(const QString &line)
+{
+    m_pipeline->processLine(line);
+}
 
-void AppCore::tickSecond() { countDownBlockTimers(*m_alarmList); }
+void AppCore::tickSecond()
+{
+    countDownBlockTimers(*m_alarmList);
+}

@@ -20,20 +20,34 @@ struct BandInfo {
 };
 
 inline constexpr std::array<BandInfo, kBandCount> kBands{{
-    {Band::M160, QLatin1StringView("160m"), QLatin1StringView("$DX160 "), QLatin1StringView("$DX160AL"), 1, true},
+    {Band::M160, QLatin1StringView("160m"), QLatin1StringView("$DX160 "), QLatin1StringView("$DX160AL"), 1,
+     true},
     {Band::M80, QLatin1StringView("80m"), QLatin1StringView("$DX80 "), QLatin1StringView("$DX80AL"), 3, true},
-    {Band::M60, QLatin1StringView("60m"), QLatin1StringView("$DX60 "), QLatin1StringView("$DX60AL"), 5, false},
+    {Band::M60, QLatin1StringView("60m"), QLatin1StringView("$DX60 "), QLatin1StringView("$DX60AL"), 5,
+     false},
     {Band::M40, QLatin1StringView("40m"), QLatin1StringView("$DX40 "), QLatin1StringView("$DX40AL"), 7, true},
-    {Band::M30, QLatin1StringView("30m"), QLatin1StringView("$DX30 "), QLatin1StringView("$DX30AL"), 10, true},
-    {Band::M20, QLatin1StringView("20m"), QLatin1StringView("$DX20 "), QLatin1StringView("$DX20AL"), 14, true},
-    {Band::M17, QLatin1StringView("17m"), QLatin1StringView("$DX17 "), QLatin1StringView("$DX17AL"), 18, true},
-    {Band::M15, QLatin1StringView("15m"), QLatin1StringView("$DX15 "), QLatin1StringView("$DX15AL"), 21, true},
-    {Band::M12, QLatin1StringView("12m"), QLatin1StringView("$DX12 "), QLatin1StringView("$DX12AL"), 24, true},
-    {Band::M10, QLatin1StringView("10m"), QLatin1StringView("$DX10 "), QLatin1StringView("$DX10AL"), 28, true},
+    {Band::M30, QLatin1StringView("30m"), QLatin1StringView("$DX30 "), QLatin1StringView("$DX30AL"), 10,
+     true},
+    {Band::M20, QLatin1StringView("20m"), QLatin1StringView("$DX20 "), QLatin1StringView("$DX20AL"), 14,
+     true},
+    {Band::M17, QLatin1StringView("17m"), QLatin1StringView("$DX17 "), QLatin1StringView("$DX17AL"), 18,
+     true},
+    {Band::M15, QLatin1StringView("15m"), QLatin1StringView("$DX15 "), QLatin1StringView("$DX15AL"), 21,
+     true},
+    {Band::M12, QLatin1StringView("12m"), QLatin1StringView("$DX12 "), QLatin1StringView("$DX12AL"), 24,
+     true},
+    {Band::M10, QLatin1StringView("10m"), QLatin1StringView("$DX10 "), QLatin1StringView("$DX10AL"), 28,
+     true},
 }};
 
-constexpr int bandIndex(Band band) { return static_cast<int>(band); }
-constexpr const BandInfo &bandInfo(Band band) { return kBands[static_cast<std::size_t>(bandIndex(band))]; }
+constexpr int bandIndex(Band band)
+{
+    return static_cast<int>(band);
+}
+constexpr const BandInfo &bandInfo(Band band)
+{
+    return kBands[static_cast<std::size_t>(bandIndex(band))];
+}
 
 // A frequency's whole-MHz part names the band; anything else (29, 50, 144 MHz) has none.
 constexpr std::optional<Band> bandOfMegahertz(long long megahertz)

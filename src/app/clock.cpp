@@ -6,7 +6,10 @@
 namespace {
 // The C locale (no LANG set, as on many servers) writes dates like "6 Dec 2026"; there the stamps use
 // the form the sample entry has, "01.01.2014" and "00:00:00".
-bool isPlainCLocale() { return QLocale::system().language() == QLocale::C; }
+bool isPlainCLocale()
+{
+    return QLocale::system().language() == QLocale::C;
+}
 
 // A locale's long time format ends in a time zone ("t"); stamps show hours, minutes and seconds only.
 QString timeFormat()
@@ -32,4 +35,7 @@ QString SystemClock::dateText() const
     return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
 }
 
-QDateTime SystemClock::nowUtc() const { return QDateTime::currentDateTimeUtc(); }
+QDateTime SystemClock::nowUtc() const
+{
+    return QDateTime::currentDateTimeUtc();
+}

@@ -14,13 +14,29 @@ class Settings final : public QObject {
 public:
     enum class Switch {
         DxMsgAll, // "show all"
-        DxEnable160, DxEnable80, DxEnable60, DxEnable40, DxEnable30,
-        DxEnable20, DxEnable17, DxEnable15, DxEnable12, DxEnable10,
+        DxEnable160,
+        DxEnable80,
+        DxEnable60,
+        DxEnable40,
+        DxEnable30,
+        DxEnable20,
+        DxEnable17,
+        DxEnable15,
+        DxEnable12,
+        DxEnable10,
         QrqMsg,  // "QRQ"
         PortMsg, // "/P" display filter
         AlAll,   // "enable all bands"
-        AlEnable160, AlEnable80, AlEnable60, AlEnable40, AlEnable30,
-        AlEnable20, AlEnable17, AlEnable15, AlEnable12, AlEnable10,
+        AlEnable160,
+        AlEnable80,
+        AlEnable60,
+        AlEnable40,
+        AlEnable30,
+        AlEnable20,
+        AlEnable17,
+        AlEnable15,
+        AlEnable12,
+        AlEnable10,
         OpAl,    // "OP-List"
         PortAl,  // "/P" alarm
         SoundEn, // "Sound"

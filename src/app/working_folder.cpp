@@ -10,7 +10,8 @@ QString chooseWorkingFolder(const QString &givenDir, const QString &currentDir, 
     const QString current = QDir::cleanPath(currentDir);
     if (current != QDir::cleanPath(homeDir) && current != QStringLiteral("/"))
         return currentDir;
-    const QString dataHome = QDir::isAbsolutePath(xdgDataHome) ? xdgDataHome
-                                                               : QDir(homeDir).filePath(QStringLiteral(".local/share"));
+    const QString dataHome = QDir::isAbsolutePath(xdgDataHome)
+                                 ? xdgDataHome
+                                 : QDir(homeDir).filePath(QStringLiteral(".local/share"));
     return QDir(dataHome).filePath(QStringLiteral("vemrok-alarm"));
 }

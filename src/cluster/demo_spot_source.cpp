@@ -14,16 +14,24 @@ struct BandPlan {
     int lowKhz;
     int weight;
 };
-constexpr std::array<BandPlan, 11> kBands{{{1820, 2}, {3510, 6}, {5352, 1}, {7005, 12}, {10110, 4}, {14010, 16},
-                                           {18070, 3}, {21010, 10}, {24890, 2}, {28010, 6}, {50090, 1}}};
-constexpr std::array<const char *, 16> kSkimmers{"DL8LAS-#", "W3LPL-#", "OH6BG-#", "K9LC-#", "G4ZFE-#",
-                                                  "SM7IUN-#", "VE6WZ-#", "JA1HMK-#", "DK9IP-#", "EA5WU-#",
-                                                  "KM3T-#", "HA1VHF-#", "N2QT-#", "OK1FCJ-#", "S50ARX-#",
-                                                  "W2NAF-#"};
-constexpr std::array<const char *, 24> kCalls{"DL1ABC", "F5XYZ", "G3ABC", "K1ZZ", "W1AW", "OK1RR", "SP9KAT",
-                                              "JA7NVF", "UA3AB", "I2XYZ", "EA3KU", "VE3EJ", "PA3FWR", "ON4UN",
-                                              "OH2BH", "SM5AJV", "HB9CVQ", "OE1EMS", "LZ1PM", "YO3APJ", "S53R",
-                                              "9A1A", "LY2FE", "ES5TV"};
+constexpr std::array<BandPlan, 11> kBands{{{1820, 2},
+                                           {3510, 6},
+                                           {5352, 1},
+                                           {7005, 12},
+                                           {10110, 4},
+                                           {14010, 16},
+                                           {18070, 3},
+                                           {21010, 10},
+                                           {24890, 2},
+                                           {28010, 6},
+                                           {50090, 1}}};
+constexpr std::array<const char *, 16> kSkimmers{
+    "DL8LAS-#", "W3LPL-#", "OH6BG-#", "K9LC-#",   "G4ZFE-#", "SM7IUN-#", "VE6WZ-#",  "JA1HMK-#",
+    "DK9IP-#",  "EA5WU-#", "KM3T-#",  "HA1VHF-#", "N2QT-#",  "OK1FCJ-#", "S50ARX-#", "W2NAF-#"};
+constexpr std::array<const char *, 24> kCalls{"DL1ABC", "F5XYZ",  "G3ABC", "K1ZZ",   "W1AW",   "OK1RR",
+                                              "SP9KAT", "JA7NVF", "UA3AB", "I2XYZ",  "EA3KU",  "VE3EJ",
+                                              "PA3FWR", "ON4UN",  "OH2BH", "SM5AJV", "HB9CVQ", "OE1EMS",
+                                              "LZ1PM",  "YO3APJ", "S53R",  "9A1A",   "LY2FE",  "ES5TV"};
 
 } // namespace
 
@@ -35,9 +43,15 @@ DemoSpotSource::DemoSpotSource(const AlarmList &list, QObject *parent)
     connect(&m_timer, &QTimer::timeout, this, &DemoSpotSource::sendBurst);
 }
 
-bool DemoSpotSource::listen() { return m_server->listen(QHostAddress::LocalHost, 0); }
+bool DemoSpotSource::listen()
+{
+    return m_server->listen(QHostAddress::LocalHost, 0);
+}
 
-quint16 DemoSpotSource::port() const { return m_server->serverPort(); }
+quint16 DemoSpotSource::port() const
+{
+    return m_server->serverPort();
+}
 
 void DemoSpotSource::setInterval(int minMs, int maxMs)
 {
@@ -127,14 +141,16 @@ QByteArray DemoSpotSource::nextLine()
     char line[128];
     const quint32 modeRoll = m_random.bounded(100);
     const bool cw = n < 6 || modeRoll < 80;
-    const int length =
-        cw ? std::snprintf(line, sizeof line, "DX de %-9s %8.1f  %-14s CW   %3d dB %3d WPM  CQ      %02d%02dZ",
-                           (QByteArray(skimmer) + ':').constData(), khz, call.constData(),
-                           int(m_random.bounded(35)) + 3, int(m_random.bounded(30)) + 14, now.hour(), now.minute())
-           : std::snprintf(line, sizeof line, "DX de %-9s %8.1f  %-14s %-4s %3d dB %3d BPS  CQ      %02d%02dZ",
-                           (QByteArray(skimmer) + ':').constData(), khz, call.constData(),
-                           modeRoll < 90 ? "RTTY" : "FT8", int(m_random.bounded(35)) + 3, 45, now.hour(),
-                           now.minute());
+    const int length = cw ? std::snprintf(line, sizeof line,
+                                          "DX de %-9s %8.1f  %-14s CW   %3d dB %3d WPM  CQ      %02d%02dZ",
+                                          (QByteArray(skimmer) + ':').constData(), khz, call.constData(),
+                                          int(m_random.bounded(35)) + 3, int(m_random.bounded(30)) + 14,
+                                          now.hour(), now.minute())
+                          : std::snprintf(line, sizeof line,
+                                          "DX de %-9s %8.1f  %-14s %-4s %3d dB %3d BPS  CQ      %02d%02dZ",
+                                          (QByteArray(skimmer) + ':').constData(), khz, call.constData(),
+                                          modeRoll < 90 ? "RTTY" : "FT8", int(m_random.bounded(35)) + 3, 45,
+                                          now.hour(), now.minute());
     return QByteArray(line, std::max(0, std::min(length, int(sizeof line) - 1)));
 }
 

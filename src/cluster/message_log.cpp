@@ -1,6 +1,9 @@
 #include "cluster/message_log.h"
 
-MessageLog::MessageLog(QObject *parent) : QObject(parent) { m_lines.reserve(kMaxLines); }
+MessageLog::MessageLog(QObject *parent) : QObject(parent)
+{
+    m_lines.reserve(kMaxLines);
+}
 
 void MessageLog::append(const QString &line)
 {

@@ -12,7 +12,8 @@ class Settings;
 class SpotPipeline final : public QObject {
     Q_OBJECT
 public:
-    SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog &messageLog, QObject *parent = nullptr);
+    SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog &messageLog,
+                 QObject *parent = nullptr);
 
     void processLine(const QString &line);
 

@@ -80,8 +80,9 @@ QVariant ActivityTableModel::headerData(int section, Qt::Orientation orientation
     if (orientation == Qt::Vertical)
         return section + 1;
     static const std::array<QString, kColumnCount> headings{
-        QStringLiteral("Call"), QStringLiteral("Alarm"),      QStringLiteral("Time"),      QStringLiteral("Date"),
-        QStringLiteral("QRG"),  QStringLiteral("Blocktimer"), QStringLiteral("BlkTimeSet")};
+        QStringLiteral("Call"),      QStringLiteral("Alarm"), QStringLiteral("Time"),
+        QStringLiteral("Date"),      QStringLiteral("QRG"),   QStringLiteral("Blocktimer"),
+        QStringLiteral("BlkTimeSet")};
     return section >= 0 && section < kColumnCount ? QVariant(headings[static_cast<std::size_t>(section)])
                                                   : QVariant();
 }

@@ -9,8 +9,16 @@ class AlarmList;
 class ActivityTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { ColumnCall, ColumnAlarm, ColumnTime, ColumnDate, ColumnQrg, ColumnBlocktimer,
-                  ColumnBlkTimeSet, kColumnCount };
+    enum Column {
+        ColumnCall,
+        ColumnAlarm,
+        ColumnTime,
+        ColumnDate,
+        ColumnQrg,
+        ColumnBlocktimer,
+        ColumnBlkTimeSet,
+        kColumnCount
+    };
 
     explicit ActivityTableModel(AlarmList &list, QObject *parent = nullptr);
 

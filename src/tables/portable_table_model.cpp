@@ -37,7 +37,10 @@ void PortableTableModel::reset()
     m_lastCall = kNoCall;
 }
 
-int PortableTableModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : kRows; }
+int PortableTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : kRows;
+}
 
 int PortableTableModel::columnCount(const QModelIndex &parent) const
 {
@@ -69,8 +72,8 @@ QVariant PortableTableModel::headerData(int section, Qt::Orientation orientation
         return {};
     if (orientation == Qt::Vertical)
         return section + 1;
-    static const std::array<QString, kColumnCount> headings{QStringLiteral("Call"), QStringLiteral("QRG"),
-                                                            QStringLiteral("Time"), QStringLiteral("Blocktimer")};
+    static const std::array<QString, kColumnCount> headings{
+        QStringLiteral("Call"), QStringLiteral("QRG"), QStringLiteral("Time"), QStringLiteral("Blocktimer")};
     return section >= 0 && section < kColumnCount ? QVariant(headings[static_cast<std::size_t>(section)])
                                                   : QVariant();
 }

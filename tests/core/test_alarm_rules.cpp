@@ -38,13 +38,20 @@ struct Harness {
 
     Harness() { settings.applyDefaults(); }
 
-    void addEntry(const QString &call, const QString &text = QString(), const QString &enable = QStringLiteral("on"),
+    void addEntry(const QString &call, const QString &text = QString(),
+                  const QString &enable = QStringLiteral("on"),
                   const QString &blockTimeSet = QStringLiteral("30"))
     {
         QVERIFY(list.appendSlot());
-        list.setEntry(list.lastCallNr(), AlarmEntry{call, text.isEmpty() ? call + QStringLiteral(" text") : text,
-                                                    call + QStringLiteral(".wav"), {}, {}, {}, enable,
-                                                    QStringLiteral("0"), blockTimeSet});
+        list.setEntry(list.lastCallNr(), AlarmEntry{call,
+                                                    text.isEmpty() ? call + QStringLiteral(" text") : text,
+                                                    call + QStringLiteral(".wav"),
+                                                    {},
+                                                    {},
+                                                    {},
+                                                    enable,
+                                                    QStringLiteral("0"),
+                                                    blockTimeSet});
     }
     void spot(const QString &call, const QString &qrg)
     {
@@ -85,21 +92,29 @@ void TestAlarmRules::callAlarmGates_data()
     QTest::addColumn<bool>("alarm");
     QTest::addColumn<bool>("stamped");
 
-    QTest::newRow("all bands") << "TS0EST" << "14025.0" << true << false << true << "on" << true << true;
-    QTest::newRow("band switch only") << "TS0EST" << "14025.0" << false << true << true << "on" << true << true;
-    QTest::newRow("band off: stamped, no alarm") << "TS0EST" << "14025.0" << false << false << true << "on" << false
-                                                 << true;
-    QTest::newRow("OP-List off beats all bands") << "TS0EST" << "14025.0" << true << false << false << "on" << false
-                                                 << true;
-    QTest::newRow("Enable off") << "TS0EST" << "14025.0" << true << false << true << "off" << false << true;
-    QTest::newRow("Enable On is not on") << "TS0EST" << "14025.0" << true << false << true << "On" << false << true;
-    QTest::newRow("no band: only all bands") << "TS0EST" << "29020.0" << false << true << true << "on" << false
-                                             << true;
-    QTest::newRow("no band with all bands") << "TS0EST" << "50090.0" << true << false << true << "on" << true << true;
-    QTest::newRow("other case is another call") << "ts0est" << "14025.0" << true << false << true << "on" << false
-                                                << false;
-    QTest::newRow("portable is another call") << "TS0EST/P" << "14025.0" << true << false << true << "on" << false
-                                              << false;
+    QTest::newRow("all bands") << "TS0EST"
+                               << "14025.0" << true << false << true << "on" << true << true;
+    QTest::newRow("band switch only") << "TS0EST"
+                                      << "14025.0" << false << true << true << "on" << true << true;
+    QTest::newRow("band off: stamped, no alarm")
+        << "TS0EST"
+        << "14025.0" << false << false << true << "on" << false << true;
+    QTest::newRow("OP-List off beats all bands")
+        << "TS0EST"
+        << "14025.0" << true << false << false << "on" << false << true;
+    QTest::newRow("Enable off") << "TS0EST"
+                                << "14025.0" << true << false << true << "off" << false << true;
+    QTest::newRow("Enable On is not on") << "TS0EST"
+                                         << "14025.0" << true << false << true << "On" << false << true;
+    QTest::newRow("no band: only all bands") << "TS0EST"
+                                             << "29020.0" << false << true << true << "on" << false << true;
+    QTest::newRow("no band with all bands") << "TS0EST"
+                                            << "50090.0" << true << false << true << "on" << true << true;
+    QTest::newRow("other case is another call")
+        << "ts0est"
+        << "14025.0" << true << false << true << "on" << false << false;
+    QTest::newRow("portable is another call") << "TS0EST/P"
+                                              << "14025.0" << true << false << true << "on" << false << false;
 }
 
 void TestAlarmRules::callAlarmGates()
@@ -174,12 +189,18 @@ void TestAlarmRules::portableAlarmBandsAndCase_data()
     QTest::addColumn<Settings::Switch>("bandSwitch");
     QTest::addColumn<bool>("alarm");
 
-    QTest::newRow("40m switch") << "TS0EST/P" << "7003.9" << false << Settings::Switch::AlEnable40 << true;
-    QTest::newRow("60m never by switch") << "TS0EST/P" << "5354.0" << false << Settings::Switch::AlEnable60 << false;
-    QTest::newRow("60m by all bands") << "TS0EST/P" << "5354.0" << true << Settings::Switch::AlEnable60 << true;
-    QTest::newRow("lower-case p") << "TS0EST/p" << "7003.9" << true << Settings::Switch::AlEnable40 << false;
-    QTest::newRow("not portable") << "TS0EST" << "7003.9" << true << Settings::Switch::AlEnable40 << false;
-    QTest::newRow("other band switch") << "TS0EST/P" << "14025.0" << false << Settings::Switch::AlEnable40 << false;
+    QTest::newRow("40m switch") << "TS0EST/P"
+                                << "7003.9" << false << Settings::Switch::AlEnable40 << true;
+    QTest::newRow("60m never by switch") << "TS0EST/P"
+                                         << "5354.0" << false << Settings::Switch::AlEnable60 << false;
+    QTest::newRow("60m by all bands") << "TS0EST/P"
+                                      << "5354.0" << true << Settings::Switch::AlEnable60 << true;
+    QTest::newRow("lower-case p") << "TS0EST/p"
+                                  << "7003.9" << true << Settings::Switch::AlEnable40 << false;
+    QTest::newRow("not portable") << "TS0EST"
+                                  << "7003.9" << true << Settings::Switch::AlEnable40 << false;
+    QTest::newRow("other band switch") << "TS0EST/P"
+                                       << "14025.0" << false << Settings::Switch::AlEnable40 << false;
 }
 
 void TestAlarmRules::portableAlarmBandsAndCase()
@@ -318,17 +339,28 @@ void TestAlarmRules::wildcardCalls_data()
     QTest::addColumn<QString>("call");
     QTest::addColumn<bool>("matches");
 
-    QTest::newRow("star matches nothing") << "TS0EST*" << "TS0EST" << true;
-    QTest::newRow("star matches /P") << "TS0EST*" << "TS0EST/P" << true;
-    QTest::newRow("star matches /QRP") << "TS0EST*" << "TS0EST/QRP" << true;
-    QTest::newRow("maritime mobile") << "*/MM" << "DL1ABC/MM" << true;
-    QTest::newRow("maritime mobile, other") << "*/MM" << "DL1ABC/P" << false;
-    QTest::newRow("question mark one char") << "TS?EST" << "TS0EST" << true;
-    QTest::newRow("question mark not zero chars") << "TS?EST" << "TSEST" << false;
-    QTest::newRow("case-sensitive") << "ts0est*" << "TS0EST" << false;
-    QTest::newRow("star in middle") << "DL*C" << "DL1ABC" << true;
-    QTest::newRow("backtracking") << "*AB*C" << "XABXABYC" << true;
-    QTest::newRow("exact without wildcard") << "TS0EST" << "TS0EST/P" << false;
+    QTest::newRow("star matches nothing") << "TS0EST*"
+                                          << "TS0EST" << true;
+    QTest::newRow("star matches /P") << "TS0EST*"
+                                     << "TS0EST/P" << true;
+    QTest::newRow("star matches /QRP") << "TS0EST*"
+                                       << "TS0EST/QRP" << true;
+    QTest::newRow("maritime mobile") << "*/MM"
+                                     << "DL1ABC/MM" << true;
+    QTest::newRow("maritime mobile, other") << "*/MM"
+                                            << "DL1ABC/P" << false;
+    QTest::newRow("question mark one char") << "TS?EST"
+                                            << "TS0EST" << true;
+    QTest::newRow("question mark not zero chars") << "TS?EST"
+                                                  << "TSEST" << false;
+    QTest::newRow("case-sensitive") << "ts0est*"
+                                    << "TS0EST" << false;
+    QTest::newRow("star in middle") << "DL*C"
+                                    << "DL1ABC" << true;
+    QTest::newRow("backtracking") << "*AB*C"
+                                  << "XABXABYC" << true;
+    QTest::newRow("exact without wildcard") << "TS0EST"
+                                            << "TS0EST/P" << false;
 }
 
 void TestAlarmRules::wildcardCalls()
@@ -348,7 +380,9 @@ void TestAlarmRules::wildcardCalls()
 void TestAlarmRules::portableTableFillsScrollsAndUpdatesRepeats()
 {
     PortableTableModel table;
-    const auto callAt = [&table](int row) { return table.index(row, PortableTableModel::ColumnCall).data().toString(); };
+    const auto callAt = [&table](int row) {
+        return table.index(row, PortableTableModel::ColumnCall).data().toString();
+    };
     table.record(QStringLiteral("A/P"), QStringLiteral("7000.0"), QStringLiteral("10:00:00"));
     QCOMPARE(table.lastWrittenRow(), 19);
     QCOMPARE(callAt(19), QStringLiteral("A/P"));

@@ -81,9 +81,10 @@ void TestAppCore::firstStartInEmptyFolderCreatesConfigWithSampleEntry()
     QVERIFY(file.contains("\r\n$DXMSGALL on\r\n$DX160 off\r\n"));
     QVERIFY(file.contains("\r\n$QRQSPEED 30\r\n$ALALL on\r\n"));
     QVERIFY(file.contains("\r\n$SOUNDEN on\r\n$OPAL on\r\n$PORTAL off\r\n$LOGFILE off\r\n"));
-    QVERIFY(file.contains(":-- Call Nr.1 start ----------\r\n$CALL TS0EST\r\n$TXT TS0EST, Test is calling CQ!\r\n"
-                          "$SOUND trumpet1.wav\r\n$TIME 00:00:00\r\n$DATE 01.01.2014\r\n$QRG 3500.0\r\n"
-                          "$ENABLE on\r\n$BLOCKTIME 30\r\n:-- Call Nr.1 end ------------\r\n:\r\n:\r\n"));
+    QVERIFY(
+        file.contains(":-- Call Nr.1 start ----------\r\n$CALL TS0EST\r\n$TXT TS0EST, Test is calling CQ!\r\n"
+                      "$SOUND trumpet1.wav\r\n$TIME 00:00:00\r\n$DATE 01.01.2014\r\n$QRG 3500.0\r\n"
+                      "$ENABLE on\r\n$BLOCKTIME 30\r\n:-- Call Nr.1 end ------------\r\n:\r\n:\r\n"));
     QVERIFY(file.endsWith(": end of configuration file\r\n"));
 
     // The second start finds the file: no message, same model.
@@ -115,7 +116,8 @@ void TestAppCore::startUpFillsGapsAndExitWritesThemBack()
     QVERIFY(file.contains("\r\n$DX40 on\r\n"));
     // Slot 0 keeps the sample's fields the file does not give; slot 1 was empty.
     QVERIFY(file.contains("$CALL DL1ABC\r\n$TXT TS0EST, Test is calling CQ!\r\n"));
-    QVERIFY(file.contains("$CALL DL2CD\r\n$TXT \r\n$SOUND \r\n$TIME \r\n$DATE \r\n$QRG \r\n$ENABLE on\r\n$BLOCKTIME 12\r\n"));
+    QVERIFY(file.contains(
+        "$CALL DL2CD\r\n$TXT \r\n$SOUND \r\n$TIME \r\n$DATE \r\n$QRG \r\n$ENABLE on\r\n$BLOCKTIME 12\r\n"));
 
     // A port that is not a port number: status says so, the text is kept.
     writeFile(path, "$RMTHOST 127.0.0.1\r\n$RMTPORT 7x00\r\n$CALL DL1ABC\r\n");

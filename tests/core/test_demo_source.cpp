@@ -87,12 +87,30 @@ void TestDemoSource::workingFolder_data()
     QTest::addColumn<QString>("xdg");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("-C wins") << "/data/cw" << "/home/op" << "" << "/data/cw";
-    QTest::newRow("ordinary folder") << "" << "/home/op/radio" << "/x" << "/home/op/radio";
-    QTest::newRow("home uses XDG") << "" << "/home/op" << "/home/op/.data" << "/home/op/.data/vemrok-alarm";
-    QTest::newRow("home with slash") << "" << "/home/op/" << "" << "/home/op/.local/share/vemrok-alarm";
-    QTest::newRow("root uses XDG") << "" << "/" << "/var/xdg" << "/var/xdg/vemrok-alarm";
-    QTest::newRow("relative XDG ignored") << "" << "/home/op" << "rel/dir" << "/home/op/.local/share/vemrok-alarm";
+    QTest::newRow("-C wins") << "/data/cw"
+                             << "/home/op"
+                             << ""
+                             << "/data/cw";
+    QTest::newRow("ordinary folder") << ""
+                                     << "/home/op/radio"
+                                     << "/x"
+                                     << "/home/op/radio";
+    QTest::newRow("home uses XDG") << ""
+                                   << "/home/op"
+                                   << "/home/op/.data"
+                                   << "/home/op/.data/vemrok-alarm";
+    QTest::newRow("home with slash") << ""
+                                     << "/home/op/"
+                                     << ""
+                                     << "/home/op/.local/share/vemrok-alarm";
+    QTest::newRow("root uses XDG") << ""
+                                   << "/"
+                                   << "/var/xdg"
+                                   << "/var/xdg/vemrok-alarm";
+    QTest::newRow("relative XDG ignored") << ""
+                                          << "/home/op"
+                                          << "rel/dir"
+                                          << "/home/op/.local/share/vemrok-alarm";
 }
 
 void TestDemoSource::workingFolder()

@@ -50,27 +50,57 @@ void TestDisplayFilter::filterRules_data()
     QTest::addColumn<bool>("shown");
 
     using S = Settings::Switch;
-    QTest::newRow("show all") << Switches{S::DxMsgAll} << "30" << "14025.0" << "TS0EST" << 25 << true;
-    QTest::newRow("show all, no band") << Switches{S::DxMsgAll} << "30" << "29020.0" << "TS0EST" << 25 << true;
-    QTest::newRow("nothing on") << Switches{} << "30" << "14025.0" << "TS0EST" << 25 << false;
-    QTest::newRow("band on") << Switches{S::DxEnable20} << "30" << "14025.0" << "TS0EST" << 25 << true;
-    QTest::newRow("other band") << Switches{S::DxEnable40} << "30" << "14025.0" << "TS0EST" << 25 << false;
-    QTest::newRow("60m") << Switches{S::DxEnable60} << "30" << "5354.0" << "TS0EST" << 25 << true;
-    QTest::newRow("no band, band switches") << Switches{S::DxEnable10} << "30" << "29020.0" << "TS0EST" << 25
-                                            << false;
-    QTest::newRow("QRQ below") << Switches{S::DxMsgAll, S::QrqMsg} << "30" << "14025.0" << "TS0EST" << 25 << false;
-    QTest::newRow("QRQ at threshold") << Switches{S::DxMsgAll, S::QrqMsg} << "30" << "14025.0" << "TS0EST" << 30
-                                      << true;
-    QTest::newRow("QRQ 100") << Switches{S::DxMsgAll, S::QrqMsg} << "30" << "14025.0" << "TS0EST" << 100 << true;
-    QTest::newRow("QRQ no WPM") << Switches{S::DxMsgAll, S::QrqMsg} << "30" << "14025.0" << "TS0EST" << 0 << true;
-    QTest::newRow("QRQ cannot widen") << Switches{S::QrqMsg} << "30" << "14025.0" << "TS0EST" << 40 << false;
-    QTest::newRow("QRQ bad threshold") << Switches{S::DxMsgAll, S::QrqMsg} << "fast" << "14025.0" << "TS0EST" << 10
-                                       << true;
-    QTest::newRow("/P only: /P") << Switches{S::DxMsgAll, S::PortMsg} << "30" << "14025.0" << "TS0EST/P" << 25 << true;
-    QTest::newRow("/P only: /p") << Switches{S::DxMsgAll, S::PortMsg} << "30" << "14025.0" << "TS0EST/p" << 25 << true;
-    QTest::newRow("/P only: fixed") << Switches{S::DxMsgAll, S::PortMsg} << "30" << "14025.0" << "TS0EST" << 25
-                                    << false;
-    QTest::newRow("/P only: band off") << Switches{S::PortMsg} << "30" << "14025.0" << "TS0EST/P" << 25 << false;
+    QTest::newRow("show all") << Switches{S::DxMsgAll} << "30"
+                              << "14025.0"
+                              << "TS0EST" << 25 << true;
+    QTest::newRow("show all, no band") << Switches{S::DxMsgAll} << "30"
+                                       << "29020.0"
+                                       << "TS0EST" << 25 << true;
+    QTest::newRow("nothing on") << Switches{} << "30"
+                                << "14025.0"
+                                << "TS0EST" << 25 << false;
+    QTest::newRow("band on") << Switches{S::DxEnable20} << "30"
+                             << "14025.0"
+                             << "TS0EST" << 25 << true;
+    QTest::newRow("other band") << Switches{S::DxEnable40} << "30"
+                                << "14025.0"
+                                << "TS0EST" << 25 << false;
+    QTest::newRow("60m") << Switches{S::DxEnable60} << "30"
+                         << "5354.0"
+                         << "TS0EST" << 25 << true;
+    QTest::newRow("no band, band switches") << Switches{S::DxEnable10} << "30"
+                                            << "29020.0"
+                                            << "TS0EST" << 25 << false;
+    QTest::newRow("QRQ below") << Switches{S::DxMsgAll, S::QrqMsg} << "30"
+                               << "14025.0"
+                               << "TS0EST" << 25 << false;
+    QTest::newRow("QRQ at threshold") << Switches{S::DxMsgAll, S::QrqMsg} << "30"
+                                      << "14025.0"
+                                      << "TS0EST" << 30 << true;
+    QTest::newRow("QRQ 100") << Switches{S::DxMsgAll, S::QrqMsg} << "30"
+                             << "14025.0"
+                             << "TS0EST" << 100 << true;
+    QTest::newRow("QRQ no WPM") << Switches{S::DxMsgAll, S::QrqMsg} << "30"
+                                << "14025.0"
+                                << "TS0EST" << 0 << true;
+    QTest::newRow("QRQ cannot widen") << Switches{S::QrqMsg} << "30"
+                                      << "14025.0"
+                                      << "TS0EST" << 40 << false;
+    QTest::newRow("QRQ bad threshold") << Switches{S::DxMsgAll, S::QrqMsg} << "fast"
+                                       << "14025.0"
+                                       << "TS0EST" << 10 << true;
+    QTest::newRow("/P only: /P") << Switches{S::DxMsgAll, S::PortMsg} << "30"
+                                 << "14025.0"
+                                 << "TS0EST/P" << 25 << true;
+    QTest::newRow("/P only: /p") << Switches{S::DxMsgAll, S::PortMsg} << "30"
+                                 << "14025.0"
+                                 << "TS0EST/p" << 25 << true;
+    QTest::newRow("/P only: fixed") << Switches{S::DxMsgAll, S::PortMsg} << "30"
+                                    << "14025.0"
+                                    << "TS0EST" << 25 << false;
+    QTest::newRow("/P only: band off") << Switches{S::PortMsg} << "30"
+                                       << "14025.0"
+                                       << "TS0EST/P" << 25 << false;
 }
 
 void TestDisplayFilter::filterRules()
@@ -105,8 +135,8 @@ void TestDisplayFilter::windowRestartsAfter35Lines()
     for (int i = 0; i < 35; ++i)
         c.core.processLine(lines.at(i));
     QCOMPARE(log.lineCount(), 35);
-    QCOMPARE(log.text(), QStringLiteral("... actual DX Info\r\n") + lines.mid(0, 35).join(QStringLiteral("\r\n")) +
-                             QStringLiteral("\r\n"));
+    QCOMPARE(log.text(), QStringLiteral("... actual DX Info\r\n") +
+                             lines.mid(0, 35).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
     c.core.processLine(lines.at(35));
     QCOMPARE(log.text(), lines.at(35) + QStringLiteral("\r\n"));
     QCOMPARE(log.lineCount(), 1);

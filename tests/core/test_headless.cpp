@@ -10,7 +10,10 @@
 
 namespace {
 
-QString programPath() { return qEnvironmentVariable("VEMROK_TEST_BINARY"); }
+QString programPath()
+{
+    return qEnvironmentVariable("VEMROK_TEST_BINARY");
+}
 
 struct HeadlessRun {
     QProcess process;
@@ -60,8 +63,9 @@ void TestHeadless::eventStreamAndExitOnSigterm()
     QTemporaryDir dir;
     QFile config(dir.filePath(QStringLiteral("config.txt")));
     QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write("$LOGIN DL0TST\r\n$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) +
-                 "\r\n$PORTAL on\r\n$SOUNDEN on\r\n$CALL TS0EST\r\n$TXT TS0EST is on!\r\n$SOUND trumpet1.wav\r\n");
+    config.write(
+        "$LOGIN DL0TST\r\n$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) +
+        "\r\n$PORTAL on\r\n$SOUNDEN on\r\n$CALL TS0EST\r\n$TXT TS0EST is on!\r\n$SOUND trumpet1.wav\r\n");
     config.close();
 
     HeadlessRun run;
@@ -77,13 +81,14 @@ void TestHeadless::eventStreamAndExitOnSigterm()
     QTRY_COMPARE_WITH_TIMEOUT((run.collect(), run.count(QStringLiteral("spot"))), 3, 10000);
 
     QCOMPARE(run.events.first().value(QStringLiteral("event")).toString(), QStringLiteral("status"));
-    QCOMPARE(run.events.first().value(QStringLiteral("text")).toString(), QStringLiteral("try connect server"));
+    QCOMPARE(run.events.first().value(QStringLiteral("text")).toString(),
+             QStringLiteral("try connect server"));
     QVERIFY(run.names().contains(QStringLiteral("connection")));
     const QStringList spotEvents = run.names(QStringLiteral("call_alarm"));
-    QCOMPARE(spotEvents.mid(0, 7), (QStringList{QStringLiteral("call_alarm"), QStringLiteral("sound"),
-                                                QStringLiteral("heard"), QStringLiteral("spot"),
-                                                QStringLiteral("portable_alarm"), QStringLiteral("sound"),
-                                                QStringLiteral("spot")}));
+    QCOMPARE(spotEvents.mid(0, 7),
+             (QStringList{QStringLiteral("call_alarm"), QStringLiteral("sound"), QStringLiteral("heard"),
+                          QStringLiteral("spot"), QStringLiteral("portable_alarm"), QStringLiteral("sound"),
+                          QStringLiteral("spot")}));
     QJsonObject alarm;
     QJsonObject heard;
     for (const QJsonObject &e : std::as_const(run.events)) {
@@ -116,7 +121,8 @@ void TestHeadless::versionAndBadFolder()
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.readAllStandardOutput(), QByteArray("VemrokAlarm V0.6.7\n"));
 
-    process.start(programPath(), {QStringLiteral("--headless"), QStringLiteral("-C"), QStringLiteral("/nonexistent/x")});
+    process.start(programPath(),
+                  {QStringLiteral("--headless"), QStringLiteral("-C"), QStringLiteral("/nonexistent/x")});
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 2);
     QVERIFY(process.readAllStandardOutput().isEmpty());
