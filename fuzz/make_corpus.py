@@ -66,3 +66,10 @@ write("config_file", "utf8", b"$LOGIN \xc3\x96K1AB\r\n$QRQSPEED  25\r\n$DX160 on
       b"$CALL DL1ABC\r\n$TXT \xf0\x9f\x93\xbb on air\r\n$LOGIN\xf0\x9f\x93\xbbX\r\n")
 many = b"".join(b"$CALL DL%dABC\r\n$TXT entry %d\r\n$ENABLE off\r\n" % (i, i) for i in range(103))
 write("config_file", "full_list", many)
+
+# Cluster link: switches, cut seed, largest piece; then what the server sends from the connect on.
+greeting = b"Please enter your call: " + b"\r\nHello, this is the test spot server.\r\n\r\n"
+write("cluster_link", "rbn_login", bytes([0, 0, 0]) + b"Please enter your call: ")
+write("cluster_link", "rbn_stream", bytes([0, 5, 60]) + greeting + crlf)
+write("cluster_link", "node_login", bytes([0, 9, 12]) + b"Welcome to the node\r\nlogin: " + b"\r\nHello TE0ST\r\n" + crlf)
+write("cluster_link", "split_prompt", bytes([0x02, 1, 0]) + b"Please enter your call: \r\n\r\n" + crlf[:400])
