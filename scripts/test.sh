@@ -4,3 +4,19 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh" "$root/build" -DVEMROK_WERROR=ON
 ctest --test-dir "$root/build" --output-on-failure -j "$(nproc)" --timeout 300
+
+# The whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer (with LeakSanitizer), in a
+# folder of its own. Any report fails the test with a stack trace.
+"$root/scripts/setup.sh" "$root/build-asan" -DVEMROK_WERROR=ON -DVEMROK_SANITIZE=ON
+ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1:detect_leaks=1:detect_stack_use_after_return=1 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  ctest --test-dir "$root/build-asan" --output-on-failure -j "$(nproc)" --timeout 600
+
+# Each fuzz target for a minute (clang 14, libFuzzer): a smoke run on the committed seeds.
+mkdir -p "$root/build-fuzz"
+for target in receive_path cluster_link config_file spot_parser; do
+  log=$root/build-fuzz/smoke-$target.log
+  "$root/fuzz/run.sh" "$target" "${VEMROK_FUZZ_SECONDS:-60}" >"$log" 2>&1 ||
+    { tail -n 60 "$log"; echo "fuzz target $target failed"; exit 1; }
+  grep -E '^#[0-9]+ +DONE' "$log" | sed "s/^/fuzz $target: /"
+done
