@@ -1,5 +1,7 @@
 #include "app/alarm_list.h"
 
+#include <algorithm>
+
 AlarmList::AlarmList(QObject *parent) : QObject(parent) {}
 
 void AlarmList::setEntry(int index, const AlarmEntry &entry)
@@ -30,9 +32,10 @@ bool AlarmList::removeAt(int index)
 {
     if (index < 0 || index > m_lastCallNr)
         return false;
-    for (int i = index; i < m_lastCallNr; ++i)
-        m_slots[static_cast<std::size_t>(i)] = m_slots[static_cast<std::size_t>(i + 1)];
-    m_slots[static_cast<std::size_t>(m_lastCallNr)] = AlarmEntry{};
+    const auto first = m_slots.begin() + index;
+    const auto last = m_slots.begin() + m_lastCallNr;
+    std::move(first + 1, last + 1, first);
+    *last = AlarmEntry{};
     --m_lastCallNr;
     emit structureChanged();
     return true;
