@@ -1,4 +1,5 @@
-// Writes a generated contest-like RBN stream: make_spot_stream LINES FILE
+// Writes a generated contest-like RBN stream: make_spot_stream LINES FILE [WATCHLIST]
+// With WATCHLIST it also writes the benchmarks' 101 watched calls there, one a line.
 #include "spot_stream.h"
 
 #include <QFile>
@@ -8,8 +9,8 @@
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_spot_stream LINES FILE\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: make_spot_stream LINES FILE [WATCHLIST]\n");
         return 2;
     }
     QFile file(QString::fromLocal8Bit(argv[2]));
@@ -19,5 +20,12 @@ int main(int argc, char **argv)
     constexpr int kBlock = 100'000;
     for (int done = 0; done < lines; done += kBlock)
         file.write(SpotStream::generate(std::min(kBlock, lines - done), quint32(20261206 + done)));
+    if (argc == 4) {
+        QFile watch(QString::fromLocal8Bit(argv[3]));
+        if (!watch.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 1;
+        for (const QString &call : SpotStream::watchList())
+            watch.write(call.toLatin1() + '\n');
+    }
     return 0;
 }

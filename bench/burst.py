@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""A burst of spot lines from a loopback socket: how long the headless program needs to drain it, against a
+bare `nc -d 127.0.0.1 PORT | grep -c ' CW '` client reading the same bytes.
+
+Both clients get the same file from bench/load_server.py --burst. The clock starts when the server begins
+sending (for the program after its login) and stops when the client's grep has seen the last CW line:
+  bare:     nc -d 127.0.0.1 PORT | grep -c ' CW '          (the server closes after the burst)
+  program:  vemrok-alarm --headless -C DIR | grep -m N -c '"event":"spot"'   (N = CW lines in the file)
+The program runs with "show all" and a full alarm list of 101 calls, so every CW line becomes a "spot" event.
+Each client runs RUNS times (default 5); the medians and their ratio are printed.
+
+Usage: burst.py PROGRAM SPOT_FILE WATCHLIST [RUNS]
+"""
+import json
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def start_server(spots, stats, login):
+    args = [sys.executable, os.path.join(HERE, "load_server.py"), spots, "--burst", "--stats", stats]
+    if not login:
+        args.append("--no-login")
+    server = subprocess.Popen(args, stdout=subprocess.PIPE)
+    port = int(server.stdout.readline())
+    return server, port
+
+
+def burst_started(stats):
+    for _ in range(600):
+        try:
+            with open(stats) as f:
+                started = json.load(f).get("burst_started")
+            if started:
+                return started
+        except (OSError, ValueError):
+            pass
+        time.sleep(0.05)
+    raise RuntimeError("the burst did not start")
+
+
+def bare_run(spots, folder):
+    stats = os.path.join(folder, "bare.json")
+    server, port = start_server(spots, stats, login=False)
+    client = subprocess.run("nc -d 127.0.0.1 %d | grep -c ' CW '" % port, shell=True, capture_output=True)
+    end = time.time()
+    server.wait()
+    return end - burst_started(stats), int(client.stdout)
+
+
+def write_config(folder, port, watchlist):
+    with open(watchlist) as f:
+        calls = f.read().split()
+    rows = [": Configuration-File for VemrokAlarm", "$LOGIN DL0BURST", "$RMTHOST 127.0.0.1", "$RMTPORT %d" % port,
+            "$DXMSGALL on", "$ALALL on", "$OPAL on", "$PORTAL on", "$SOUNDEN on"]
+    for call in calls:
+        rows += ["$CALL " + call, "$TXT %s is on the air" % call, "$SOUND trumpet1.wav", "$ENABLE on",
+                 "$BLOCKTIME 30"]
+    with open(os.path.join(folder, "config.txt"), "w", newline="\r\n") as f:
+        f.write("\n".join(rows) + "\n")
+
+
+def program_run(program, spots, watchlist, cw_lines, folder):
+    stats = os.path.join(folder, "program.json")
+    server, port = start_server(spots, stats, login=True)
+    write_config(folder, port, watchlist)
+    app = subprocess.Popen([program, "--headless", "-C", folder], stdout=subprocess.PIPE,
+                           stderr=subprocess.DEVNULL)
+    grep = subprocess.Popen(["grep", "-m", str(cw_lines), "-c", '"event":"spot"'], stdin=app.stdout,
+                            stdout=subprocess.PIPE)
+    app.stdout.close()
+    shown = int(grep.communicate()[0])
+    end = time.time()
+    app.terminate()
+    app.wait()
+    server.terminate()
+    server.wait()
+    return end - burst_started(stats), shown
+
+
+def main():
+    program, spots, watchlist = sys.argv[1:4]
+    runs = int(sys.argv[4]) if len(sys.argv) > 4 else 5
+    with open(spots, "rb") as f:
+        data = f.read()
+    cw_lines = data.count(b" CW ")
+    print("burst: %d lines, %d bytes, %d CW lines" % (data.count(b"\n"), len(data), cw_lines))
+    bare, prog = [], []
+    with tempfile.TemporaryDirectory(prefix="vemrok-burst.") as folder:
+        for _ in range(runs):
+            seconds, counted = bare_run(spots, folder)
+            assert counted == cw_lines, (counted, cw_lines)
+            bare.append(seconds)
+            seconds, shown = program_run(program, spots, watchlist, cw_lines, folder)
+            assert shown == cw_lines, (shown, cw_lines)
+            prog.append(seconds)
+    b, p = statistics.median(bare), statistics.median(prog)
+    print("nc | grep -c ' CW ':          median %.3f s  (runs: %s)" % (b, " ".join("%.3f" % s for s in bare)))
+    print("vemrok-alarm --headless | grep: median %.3f s  (runs: %s)" % (p, " ".join("%.3f" % s for s in prog)))
+    print("ratio: %.2f" % (p / b))
+
+
+if __name__ == "__main__":
+    main()
