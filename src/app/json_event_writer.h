@@ -2,18 +2,27 @@
 
 #include "app/message_sink.h"
 
-#include <QJsonObject>
+#include <QByteArray>
 #include <QObject>
+#include <QStringView>
 
 class AppCore;
 class QIODevice;
 
-// Headless mode's output: every event of the program as one JSON object per line, flushed at once.
-// The field names and texts are a public interface read by scripts; keep them stable.
+// Headless mode's output: every event of the program as one JSON object per line. The field names and texts
+// are a public interface read by scripts; keep them stable. Keys come in alphabetical order.
+//
+// On a file or pipe every write is a system call, so the events of one burst of work (one arrival from the
+// server, say) are gathered and written together just before the program goes back to waiting, or once
+// 64 KiB have gathered; nothing is ever held back while the program waits. Other devices get every event
+// at once.
 class JsonEventWriter final : public QObject, public MessageSink {
     Q_OBJECT
 public:
+    static constexpr qsizetype kMaxGathered = 64 * 1024;
+
     explicit JsonEventWriter(QIODevice &out, QObject *parent = nullptr);
+    ~JsonEventWriter() override;
 
     // Subscribes to every event source of the core.
     void attach(AppCore &core);
@@ -21,8 +30,15 @@ public:
     // A message box's text becomes a "message" event.
     void show(const QString &text) override;
 
-    void write(const QJsonObject &event);
+    // Writes the gathered events now.
+    void flush();
 
 private:
+    class Line;
+    void finishLine();
+
     QIODevice &m_out;
+    const bool m_gather;
+    QByteArray m_pending;
+    bool m_flushQueued = false;
 };
