@@ -31,7 +31,16 @@ exec 3< <(python3 "$root/scripts/fault_spot_server.py" --rate "$rate" --drop-eve
   --stats "$work/server.json" 2>"$work/server.err")
 server_pid=$!
 read -r -t 10 port <&3
-printf '$LOGIN DL0SOAK\r\n$RMTHOST 127.0.0.1\r\n$RMTPORT %s\r\n' "$port" >"$work/config.txt"
+# A full alarm list (101 entries, wildcards among them) and the portable alarm on, so that alarms, their
+# hide timers and alarms.log run all the time too.
+python3 - "$port" >"$work/config.txt" <<'PY'
+import sys
+lines = ["$LOGIN DL0SOAK", "$RMTHOST 127.0.0.1", "$RMTPORT " + sys.argv[1], "$PORTAL on", "$ALTIME 3"]
+for i in range(101):
+    call = ["DL%d*" % (i % 10), "K%d?" % (i % 10), "*/P", "G%dAB" % (i % 10)][i % 4] if i < 40 else "OK%dXY%d" % (i % 10, i)
+    lines += ["$CALL " + call, "$TXT soak entry %d" % i, "$SOUND trumpet1.wav", "$ENABLE on", "$BLOCKTIME 10"]
+sys.stdout.write("\r\n".join(lines) + "\r\n")
+PY
 
 # The event stream is counted as it comes, so a long run needs no disk for it.
 count_events() {
@@ -100,6 +109,8 @@ print("program saw        %d losses, each followed by a reconnect; logged in %d 
     events.get("connection_lost", 0), events.get("connection_logged_in", 0),
     max(0, events.get("connection_logged_in", 0) - 1)))
 print("resident memory    start %s KiB, end %s KiB, max %s KiB" % (sys.argv[3], sys.argv[4], sys.argv[5]))
+print("alarms             call %d, portable %d, hidden %d, heard stamps %d" % (
+    events.get("call_alarm", 0), events.get("portable_alarm", 0), events.get("alarm_hidden", 0), events.get("heard", 0)))
 print("CPU seconds        %s" % sys.argv[6])
 print("exit status        %s; lines on stdout that were not JSON: %d" % (sys.argv[7], events.get("not_json", 0)))
 sys.exit(0 if shown == sent and sys.argv[7] == "0" and events.get("not_json", 0) == 0 else 1)
