@@ -68,7 +68,7 @@ void AlarmMatcher::rebuildIndexIfNeeded()
     m_indexDirty = false;
 }
 
-bool AlarmMatcher::bandAlarmEnabled(const Spot &spot, bool portableBandsOnly) const
+bool AlarmMatcher::bandAlarmEnabled(const SpotView &spot, bool portableBandsOnly) const
 {
     if (m_settings.isOn(Settings::Switch::AlAll))
         return true;
@@ -81,19 +81,31 @@ bool AlarmMatcher::bandAlarmEnabled(const Spot &spot, bool portableBandsOnly) co
 
 void AlarmMatcher::checkPortableAlarm(const Spot &spot)
 {
+    checkPortableAlarm(spot.view());
+}
+
+void AlarmMatcher::checkPortableAlarm(const SpotView &spot)
+{
     if (!m_settings.isOn(Settings::Switch::PortAl) || !spot.isPortableAlarm())
         return;
     if (bandAlarmEnabled(spot, true))
-        m_notifier.showPortableAlarm(spot.call, spot.qrg);
+        m_notifier.showPortableAlarm(spot.call.toString(), spot.qrg.toString());
 }
 
 void AlarmMatcher::matchAlarmList(const Spot &spot)
+{
+    matchAlarmList(spot.view());
+}
+
+void AlarmMatcher::matchAlarmList(const SpotView &spot)
 {
     if (m_list.lastCallNr() < 0)
         return;
     rebuildIndexIfNeeded();
     m_matches.clear();
-    if (const auto found = m_exactCalls.constFind(spot.call); found != m_exactCalls.cend())
+    // A key that borrows the spot's characters: looking a call up copies nothing.
+    const QString key = QString::fromRawData(spot.call.data(), spot.call.size());
+    if (const auto found = m_exactCalls.constFind(key); found != m_exactCalls.cend())
         m_matches = *found;
     for (const auto &[index, pattern] : std::as_const(m_patterns)) {
         if (callMatches(pattern, spot.call))
@@ -104,11 +116,13 @@ void AlarmMatcher::matchAlarmList(const Spot &spot)
     // Entries are handled in list order, as a scan of the whole list would.
     std::sort(m_matches.begin(), m_matches.end());
     const QList<int> matches = m_matches;
+    const QString call = spot.call.toString();
+    const QString qrg = spot.qrg.toString();
     for (int index : matches)
-        handleMatch(index, spot);
+        handleMatch(index, spot, call, qrg);
 }
 
-void AlarmMatcher::handleMatch(int index, const Spot &spot)
+void AlarmMatcher::handleMatch(int index, const SpotView &spot, const QString &call, const QString &qrg)
 {
     if (index > m_list.lastCallNr())
         return;
@@ -116,13 +130,13 @@ void AlarmMatcher::handleMatch(int index, const Spot &spot)
     const QString text = entry.text;
     const bool alarm = bandAlarmEnabled(spot, false) && m_settings.isOn(Settings::Switch::OpAl);
     if (alarm && entry.isEnabled() && !entry.isBlocked())
-        m_notifier.showCallAlarm(index, spot.call, text, spot.qrg);
+        m_notifier.showCallAlarm(index, call, text, qrg);
     const QString time = m_clock.timeText();
     const QString date = m_clock.dateText();
     m_list.edit(index, [&](AlarmEntry &slot) {
         slot.time = time;
         slot.date = date;
-        slot.qrg = spot.qrg;
+        slot.qrg = qrg;
     });
     emit entryHeard(index);
 }

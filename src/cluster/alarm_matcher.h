@@ -13,6 +13,7 @@ class AlarmNotifier;
 class Clock;
 class Settings;
 struct Spot;
+struct SpotView;
 
 // Decides the alarms of one spot and stamps every watched call that is heard.
 // Calls are looked up by hash; calls with the wildcards "*" or "?" are tested as patterns.
@@ -24,8 +25,10 @@ public:
 
     // The portable-station alarm: "/P" (upper case) on one of the nine portable bands.
     void checkPortableAlarm(const Spot &spot);
+    void checkPortableAlarm(const SpotView &spot);
     // Every live entry whose call matches is stamped; those that pass the gates alarm.
     void matchAlarmList(const Spot &spot);
+    void matchAlarmList(const SpotView &spot);
 
     // "*" matches any run of characters, "?" any one; no wildcard means an exact, case-sensitive match.
     static bool callMatches(QStringView pattern, QStringView call);
@@ -36,9 +39,9 @@ signals:
     void entryHeard(int index);
 
 private:
-    bool bandAlarmEnabled(const Spot &spot, bool portableBandsOnly) const;
+    bool bandAlarmEnabled(const SpotView &spot, bool portableBandsOnly) const;
     void rebuildIndexIfNeeded();
-    void handleMatch(int index, const Spot &spot);
+    void handleMatch(int index, const SpotView &spot, const QString &call, const QString &qrg);
 
     Settings &m_settings;
     AlarmList &m_list;

@@ -6,6 +6,11 @@
 
 bool passesDisplayFilter(const Spot &spot, const Settings &settings)
 {
+    return passesDisplayFilter(spot.view(), settings);
+}
+
+bool passesDisplayFilter(const SpotView &spot, const Settings &settings)
+{
     bool show = settings.isOn(Settings::Switch::DxMsgAll) ||
                 (spot.band && settings.isOn(Settings::displaySwitch(*spot.band)));
     if (!show)
@@ -13,7 +18,7 @@ bool passesDisplayFilter(const Spot &spot, const Settings &settings)
     if (settings.isOn(Settings::Switch::QrqMsg) && spot.wpmPos != 0) {
         // A speed or threshold that is not a whole number leaves the speed test out.
         const auto speed = parseWholeNumber(spot.speedText);
-        const auto threshold = parseWholeNumber(settings.qrqSpeed());
+        const auto threshold = parseWholeNumber(settings.text(Settings::Text::QrqSpeed));
         if (speed && threshold && *speed < *threshold)
             return false;
     }

@@ -15,12 +15,24 @@ QString decodeLine(QByteArrayView raw)
 {
     const auto *bytes = reinterpret_cast<const uchar *>(raw.data());
     const qsizetype size = raw.size();
-    qsizetype plain = 0;
-    while (plain < size && bytes[plain] >= 0x20 && bytes[plain] < 0x7F)
-        ++plain;
-    // Nearly every line is printable ASCII: one conversion, no checks beyond the scan above.
-    if (plain == size)
+    // Nearly every line is printable ASCII: widened straight into the text while checking every byte (no
+    // early exit, so the compiler can vectorise the loop); only a line that is not starts over below.
+    if (size == 0)
         return QString::fromLatin1(raw);
+    {
+        QString text(size, Qt::Uninitialized);
+        char16_t *out = reinterpret_cast<char16_t *>(text.data());
+        unsigned notPlain = 0;
+        for (qsizetype i = 0; i < size; ++i) {
+            out[i] = bytes[i];
+            notPlain |= static_cast<uchar>(bytes[i] - 0x20) >= 0x5F;
+        }
+        if (notPlain == 0)
+            return text;
+    }
+    qsizetype plain = 0;
+    while (bytes[plain] >= 0x20 && bytes[plain] < 0x7F)
+        ++plain;
 
     // The choice of decoding is made on the bytes as received. Removing single-byte controls afterwards
     // keeps valid UTF-8 valid and changes nothing else in Latin-1, so cleaning the bytes first and

@@ -1,5 +1,8 @@
 #include "cluster/spot_parser.h"
 
+#include <bit>
+#include <cstring>
+
 namespace {
 
 // 0-based layout positions of the standard line.
@@ -32,10 +35,22 @@ struct Fields {
     QStringView call;
 };
 
+// An inline prefix test: the library's general one costs a call and a case switch per line.
+template <qsizetype N> bool hasPrefix(QStringView line, const char16_t (&prefix)[N])
+{
+    if (line.size() < N - 1)
+        return false;
+    for (qsizetype i = 0; i < N - 1; ++i) {
+        if (line[i] != prefix[i])
+            return false;
+    }
+    return true;
+}
+
 // Position of the colon that ends the spotter field, or -1 when the line does not have one.
 qsizetype spotterColon(QStringView line)
 {
-    if (!line.startsWith(u"DX de "))
+    if (!hasPrefix(line, u"DX de "))
         return -1;
     for (qsizetype i = kSpotterStart; i < line.size(); ++i) {
         if (line[i] == u':')
@@ -67,37 +82,99 @@ std::optional<Fields> findFields(QStringView line, qsizetype cwPos)
     return Fields{line.sliced(kQrgColumn, kQrgWidth).trimmed(), call};
 }
 
-std::optional<Spot> parse(QStringView line, const QString *shared)
+// Next position of c in text at or after from, or -1. Tests four UTF-16 units at a time (a zero lane of
+// text XOR c marks a hit); spot lines are too short for the library's search to pay for its call.
+qsizetype findChar(QStringView text, char16_t c, qsizetype from)
 {
-    if (!line.startsWith(u"DX"))
+    const char16_t *units = text.utf16();
+    const qsizetype size = text.size();
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr quint64 kOnes = 0x0001'0001'0001'0001ULL;
+        constexpr quint64 kHighs = 0x8000'8000'8000'8000ULL;
+        const quint64 pattern = kOnes * c;
+        for (; from + 4 <= size; from += 4) {
+            quint64 word;
+            std::memcpy(&word, units + from, sizeof word);
+            const quint64 x = word ^ pattern;
+            // The lowest marked lane is the first zero lane; lanes above it may be marked falsely.
+            if (const quint64 zero = (x - kOnes) & ~x & kHighs)
+                return from + std::countr_zero(zero) / 16;
+        }
+    }
+    for (; from < size; ++from) {
+        if (units[from] == c)
+            return from;
+    }
+    return -1;
+}
+
+struct Markers {
+    qsizetype cw = -1;  // the first " CW "
+    qsizetype wpm = -1; // the first "WPM"
+};
+
+// Both markers hold a "W", a letter rare elsewhere in a spot line: one pass over the line's W's finds both.
+Markers findMarkers(QStringView line)
+{
+    Markers found;
+    const qsizetype size = line.size();
+    for (qsizetype at = findChar(line, u'W', 0); at >= 0; at = findChar(line, u'W', at + 1)) {
+        if (found.cw < 0 && at >= 2 && at + 1 < size && line[at - 2] == u' ' && line[at - 1] == u'C' &&
+            line[at + 1] == u' ')
+            found.cw = at - 2;
+        else if (found.wpm < 0 && at + 2 < size && line[at + 1] == u'P' && line[at + 2] == u'M')
+            found.wpm = at;
+        if (found.cw >= 0 && found.wpm >= 0)
+            break;
+    }
+    return found;
+}
+
+std::optional<SpotView> parseView(QStringView line)
+{
+    if (!hasPrefix(line, u"DX"))
         return std::nullopt;
-    const qsizetype cwPos = line.indexOf(u" CW ");
-    if (cwPos < 0)
+    const Markers markers = findMarkers(line);
+    if (markers.cw < 0)
         return std::nullopt;
-    const std::optional<Fields> fields = findFields(line, cwPos);
+    const std::optional<Fields> fields = findFields(line, markers.cw);
     if (!fields)
         return std::nullopt;
 
+    SpotView spot;
+    spot.line = line;
+    spot.call = fields->call;
+    spot.qrg = fields->qrg;
+    spot.band = bandOfQrg(fields->qrg);
+    spot.suffix = fields->call.size() > 2 ? fields->call.last(2) : fields->call;
+    if (markers.wpm >= 4) {
+        spot.wpmPos = static_cast<int>(markers.wpm + 1);
+        spot.speedText = line.sliced(markers.wpm - 4, 3);
+    }
+    return spot;
+}
+
+std::optional<Spot> parse(QStringView line, const QString *shared)
+{
+    const std::optional<SpotView> view = parseView(line);
+    if (!view)
+        return std::nullopt;
     Spot spot;
     spot.line = shared ? *shared : line.toString();
-    spot.call = fields->call.toString();
-    spot.qrg = fields->qrg.toString();
-    if (fields->qrg.size() >= kQrgWidth) {
-        spot.bandPrefix = fields->qrg.first(2).toString();
+    spot.call = view->call.toString();
+    spot.qrg = view->qrg.toString();
+    if (view->qrg.size() >= kQrgWidth) {
+        spot.bandPrefix = view->qrg.first(2).toString();
     } else {
         // As the frequency stands right-aligned in its seven columns.
-        spot.bandPrefix = QString(kQrgWidth - fields->qrg.size(), u' ');
-        spot.bandPrefix += fields->qrg;
+        spot.bandPrefix = QString(kQrgWidth - view->qrg.size(), u' ');
+        spot.bandPrefix += view->qrg;
         spot.bandPrefix.truncate(2);
     }
-    spot.band = bandOfQrg(fields->qrg);
-    spot.suffix = fields->call.size() > 2 ? fields->call.last(2).toString() : spot.call;
-
-    const qsizetype wpm = line.indexOf(u"WPM");
-    if (wpm >= 4) {
-        spot.wpmPos = static_cast<int>(wpm + 1);
-        spot.speedText = line.sliced(wpm - 4, 3).toString();
-    }
+    spot.band = view->band;
+    spot.suffix = view->call.size() > 2 ? view->call.last(2).toString() : spot.call;
+    spot.wpmPos = view->wpmPos;
+    spot.speedText = view->speedText.toString();
     return spot;
 }
 
@@ -108,6 +185,11 @@ std::optional<Spot> parseSpot(QStringView line)
     return parse(line, nullptr);
 }
 
+std::optional<SpotView> parseSpotView(QStringView line)
+{
+    return parseView(line);
+}
+
 std::optional<Spot> parseSpot(const QString &line)
 {
     return parse(line, &line);
@@ -115,7 +197,7 @@ std::optional<Spot> parseSpot(const QString &line)
 
 std::optional<Band> bandOfQrg(QStringView qrg)
 {
-    const qsizetype point = qrg.indexOf(u'.');
+    const qsizetype point = findChar(qrg, u'.', 0);
     const QStringView kilohertz = point < 0 ? qrg : qrg.first(point);
     if (kilohertz.isEmpty() || kilohertz.size() > 9)
         return std::nullopt;

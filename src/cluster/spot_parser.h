@@ -24,6 +24,9 @@ std::optional<Spot> parseSpot(QStringView line);
 // The same, sharing the line's text with the Spot instead of copying it.
 std::optional<Spot> parseSpot(const QString &line);
 
+// The same without copying: the view's fields point into line (the receive path's way).
+std::optional<SpotView> parseSpotView(QStringView line);
+
 // The band of a frequency text in kHz, from its whole-MHz part ("7018.20" -> 40 m, "144000.0" -> none).
 // Text that is not a plain decimal number has no band.
 std::optional<Band> bandOfQrg(QStringView qrg);

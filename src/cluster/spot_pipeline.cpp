@@ -14,19 +14,20 @@ SpotPipeline::SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog
 void SpotPipeline::processLine(const QString &line)
 {
     // A node prompt sent without a line end glues itself to the front of the next spot line.
-    if (!line.startsWith(u"DX")) {
+    if (line.size() < 2 || line[0] != u'D' || line[1] != u'X') {
         const qsizetype spotStart = line.indexOf(u"DX de ");
         if (spotStart > 0)
             return processLine(line.sliced(spotStart));
         return;
     }
-    const std::optional<Spot> spot = parseSpot(line);
+    // Taken apart as views into the line: nothing is copied unless a field is kept.
+    const std::optional<SpotView> spot = parseSpotView(line);
     if (!spot)
         return;
     m_matcher.checkPortableAlarm(*spot);
     m_matcher.matchAlarmList(*spot);
     if (!passesDisplayFilter(*spot, m_settings))
         return;
-    m_messageLog.append(spot->line);
-    emit spotShown(spot->line);
+    m_messageLog.append(line);
+    emit spotShown(line);
 }
