@@ -1,5 +1,8 @@
 // Runs the whole receive path over a file of spot lines, read in 1 MiB chunks as from a socket, and
 // prints how many lines were shown. Timed from outside against grep by bench/vs_grep.sh.
+// With --events it writes the headless program's JSON event stream to stdout instead (the count goes to
+// stderr), so the event writer's share can be measured and profiled.
+#include "app/json_event_writer.h"
 #include "cluster/message_log.h"
 #include "cluster/spot_pipeline.h"
 #include "pipeline_harness.h"
@@ -8,25 +11,40 @@
 #include <QFile>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: pipeline_file FILE\n");
+    const bool events = argc == 3 && std::strcmp(argv[1], "--events") == 0;
+    if (argc != 2 && !events) {
+        std::fprintf(stderr, "usage: pipeline_file [--events] FILE\n");
         return 2;
     }
-    QFile file(QString::fromLocal8Bit(argv[1]));
+    QFile file(QString::fromLocal8Bit(argv[argc - 1]));
     if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot open %s\n", argv[1]);
+        std::fprintf(stderr, "cannot open %s\n", argv[argc - 1]);
         return 1;
     }
     PipelineHarness harness;
     long long shown = 0;
     QObject::connect(&harness.core.pipeline(), &SpotPipeline::spotShown, [&shown] { ++shown; });
+    QFile out;
+    std::unique_ptr<JsonEventWriter> writer;
+    if (events) {
+        if (!out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return 1;
+        writer = std::make_unique<JsonEventWriter>(out);
+        writer->attach(harness.core);
+    }
     QByteArray chunk(1 << 20, Qt::Uninitialized);
-    for (qint64 got; (got = file.read(chunk.data(), chunk.size())) > 0;)
+    for (qint64 got; (got = file.read(chunk.data(), chunk.size())) > 0;) {
         harness.feed(QByteArrayView(chunk.constData(), got));
-    std::printf("%lld\n", shown);
+        // One read is one arrival: the program writes its events before it reads again.
+        if (writer)
+            writer->flush();
+    }
+    std::fprintf(events ? stderr : stdout, "%lld\n", shown);
     return 0;
 }

@@ -11,6 +11,12 @@
 #include <QFileDevice>
 #include <QIODevice>
 
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
 namespace {
 
 QStringView connectionStateName(ClusterLink::Connection state)
@@ -35,16 +41,35 @@ char hexDigit(unsigned value)
 
 // A JSON string's content, UTF-8, escaped exactly as QJsonDocument escapes it: the two-character escapes
 // for quote, backslash, BS, FF, LF, CR and TAB, \u00xx for the other C0 controls, and \uxxxx for a
-// surrogate without its partner; everything else as UTF-8.
-void appendEscaped(QByteArray &out, QStringView text)
+// surrogate without its partner; everything else as UTF-8. Writes at most 6 bytes per UTF-16 unit.
+char *writeEscaped(char *cursor, QStringView text)
 {
-    const qsizetype start = out.size();
-    // Six bytes per character is the most any character needs (\u escape); 3 per UTF-16 unit as UTF-8.
-    out.resize(start + text.size() * 6);
-    char *cursor = out.data() + start;
     const char16_t *src = text.utf16();
     const char16_t *const end = src + text.size();
     while (src != end) {
+        if constexpr (std::endian::native == std::endian::little) {
+            // Four units at a time while they are printable ASCII without quote or backslash.
+            constexpr quint64 kOnes = 0x0001'0001'0001'0001ULL;
+            constexpr quint64 kHighs = 0x8000'8000'8000'8000ULL;
+            const auto hasZeroLane = [](quint64 x) { return (x - kOnes) & ~x & kHighs; };
+            while (end - src >= 4) {
+                quint64 word;
+                std::memcpy(&word, src, sizeof word);
+                const quint64 special =
+                    (word & 0xFF80'FF80'FF80'FF80ULL) | ((word - kOnes * 0x20) & ~word & kHighs) |
+                    hasZeroLane(word ^ (kOnes * u'"')) | hasZeroLane(word ^ (kOnes * u'\\'));
+                if (special)
+                    break;
+                quint64 bytes = (word | (word >> 8)) & 0x0000'FFFF'0000'FFFFULL;
+                bytes = (bytes | (bytes >> 16)) & 0xFFFF'FFFFULL;
+                const auto four = static_cast<quint32>(bytes);
+                std::memcpy(cursor, &four, sizeof four);
+                cursor += 4;
+                src += 4;
+            }
+            if (src == end)
+                break;
+        }
         const char16_t u = *src++;
         if (u >= 0x20 && u < 0x80 && u != u'"' && u != u'\\') {
             *cursor++ = static_cast<char>(u);
@@ -99,45 +124,59 @@ void appendEscaped(QByteArray &out, QStringView text)
                 *cursor++ = hexDigit((u >> shift) & 0xF);
         }
     }
-    out.resize(cursor - out.constData());
+    return cursor;
+}
+
+char *writeText(char *cursor, std::string_view text)
+{
+    std::memcpy(cursor, text.data(), text.size());
+    return cursor + text.size();
 }
 
 } // namespace
 
-// One event line under construction, appended straight to the writer's buffer. Fields must be added in
+// One event line under construction, written straight into the writer's buffer. Fields must be added in
 // alphabetical order of their keys, as QJsonDocument orders them.
 class JsonEventWriter::Line {
 public:
-    explicit Line(JsonEventWriter &writer) : m_writer(writer) { m_writer.m_pending += '{'; }
+    explicit Line(JsonEventWriter &writer) : m_writer(writer)
+    {
+        *m_writer.room(1) = '{';
+        ++m_writer.m_used;
+    }
     ~Line() { m_writer.finishLine(); }
     Line(const Line &) = delete;
     Line &operator=(const Line &) = delete;
 
-    Line &field(const char *key, QStringView value)
+    Line &field(std::string_view key, QStringView value)
     {
-        QByteArray &out = startField(key);
-        out += '"';
-        appendEscaped(out, value);
-        out += '"';
+        char *cursor = startField(key, 2 + 6 * value.size());
+        *cursor++ = '"';
+        cursor = writeEscaped(cursor, value);
+        *cursor++ = '"';
+        m_writer.commit(cursor);
         return *this;
     }
-    Line &field(const char *key, long long value)
+    Line &field(std::string_view key, long long value)
     {
-        startField(key) += QByteArray::number(value);
+        constexpr int kDigits = 24;
+        char *cursor = startField(key, kDigits);
+        cursor = std::to_chars(cursor, cursor + kDigits, value).ptr;
+        m_writer.commit(cursor);
         return *this;
     }
 
 private:
-    QByteArray &startField(const char *key)
+    // Room for the separator, the key and a value of up to valueBytes; returns where the value goes.
+    char *startField(std::string_view key, qsizetype valueBytes)
     {
-        QByteArray &out = m_writer.m_pending;
+        char *cursor = m_writer.room(4 + static_cast<qsizetype>(key.size()) + valueBytes);
         if (!m_first)
-            out += ',';
+            *cursor++ = ',';
         m_first = false;
-        out += '"';
-        out += key;
-        out += "\":";
-        return out;
+        *cursor++ = '"';
+        cursor = writeText(cursor, key);
+        return writeText(cursor, "\":");
     }
 
     JsonEventWriter &m_writer;
@@ -154,10 +193,22 @@ JsonEventWriter::~JsonEventWriter()
     flush();
 }
 
+char *JsonEventWriter::room(qsizetype bytes)
+{
+    if (m_used + bytes > m_pending.size())
+        m_pending.resize(std::max(2 * m_pending.size(), m_used + bytes));
+    return m_pending.data() + m_used;
+}
+
+void JsonEventWriter::commit(const char *end)
+{
+    m_used = end - m_pending.constData();
+}
+
 void JsonEventWriter::finishLine()
 {
-    m_pending += "}\n";
-    if (!m_gather || m_pending.size() >= kMaxGathered) {
+    commit(writeText(room(2), "}\n"));
+    if (!m_gather || m_used >= kMaxGathered) {
         flush();
         return;
     }
@@ -171,10 +222,10 @@ void JsonEventWriter::finishLine()
 void JsonEventWriter::flush()
 {
     m_flushQueued = false;
-    if (m_pending.isEmpty())
+    if (m_used == 0)
         return;
-    m_out.write(m_pending);
-    m_pending.resize(0); // keeps the capacity
+    m_out.write(m_pending.constData(), m_used);
+    m_used = 0;
     if (auto *file = qobject_cast<QFileDevice *>(&m_out))
         file->flush();
 }

@@ -35,10 +35,14 @@ public:
 
 private:
     class Line;
+    // Space for `bytes` more at the end of the gathered events; commit() says how much was used.
+    char *room(qsizetype bytes);
+    void commit(const char *end);
     void finishLine();
 
     QIODevice &m_out;
     const bool m_gather;
-    QByteArray m_pending;
+    QByteArray m_pending; // its first m_used bytes are events not yet written
+    qsizetype m_used = 0;
     bool m_flushQueued = false;
 };
