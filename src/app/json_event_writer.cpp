@@ -13,6 +13,9 @@
 
 #include <algorithm>
 #include <bit>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -47,6 +50,23 @@ char *writeEscaped(char *cursor, QStringView text)
     const char16_t *src = text.utf16();
     const char16_t *const end = src + text.size();
     while (src != end) {
+#if defined(__SSE2__)
+        // Eight units at a time while they are printable ASCII without quote or backslash.
+        while (end - src >= 8) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+            // Signed compares: units from 0x8000 on are negative and fail the first test.
+            const __m128i plain =
+                _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'"')),
+                                              _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\\'))),
+                                 _mm_and_si128(_mm_cmpgt_epi16(units, _mm_set1_epi16(0x1F)),
+                                               _mm_cmplt_epi16(units, _mm_set1_epi16(0x80))));
+            if (_mm_movemask_epi8(plain) != 0xFFFF)
+                break;
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(cursor), _mm_packus_epi16(units, units));
+            cursor += 8;
+            src += 8;
+        }
+#endif
         if constexpr (std::endian::native == std::endian::little) {
             // Four units at a time while they are printable ASCII without quote or backslash.
             constexpr quint64 kOnes = 0x0001'0001'0001'0001ULL;

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -68,6 +69,20 @@ void TestJsonEventWriter::textsAreEscapedAsQJsonDocumentDoes_data()
     QTest::newRow("high surrogate at the end") << (QStringLiteral("x") + QChar(char16_t(0xDBFF)));
     const QChar twoHigh[] = {QChar(char16_t(0xD800)), QChar(char16_t(0xD800)), QChar(char16_t(0xDC00))};
     QTest::newRow("two high surrogates") << QString(twoHigh, 3);
+    // Long runs take the fast paths that handle several characters at once; every kind of character at
+    // every position within such a run.
+    const char16_t pool[] = {u'a', u'Z',  u' ', u'~',   0x7F,   u'"',   u'\\',  0x00,
+                             0x1F, u'\n', 0xE9, 0x20AC, 0xFFFF, 0xD83D, 0xDCFB, 0xDBFF};
+    QRandomGenerator random(20261206);
+    for (int row = 0; row < 20; ++row) {
+        QString mixed;
+        for (int i = 0; i < 200; ++i) {
+            const bool plain = random.bounded(4) != 0;
+            mixed += QChar(plain ? char16_t(u'a' + random.bounded(26))
+                                 : pool[random.bounded(int(std::size(pool)))]);
+        }
+        QTest::addRow("mixed %d", row) << mixed;
+    }
     QTest::newRow("spot line") << QStringLiteral(
         "DX de DL8LAS-#:  14025.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z");
 }
