@@ -134,7 +134,7 @@ QByteArray DemoSpotSource::nextLine()
         call = watchedCall();
     else
         call = kCalls[m_random.bounded(quint32(kCalls.size()))];
-    if (n == 4 || (roll >= 8 && roll < 16))
+    if (n == 4 || (n != 2 && roll >= 8 && roll < 16))
         call += "/P";
     const char *skimmer = kSkimmers[m_random.bounded(quint32(kSkimmers.size()))];
     const QTime now = QDateTime::currentDateTimeUtc().time();
