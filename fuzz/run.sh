@@ -49,6 +49,6 @@ export QT_LOGGING_RULES=${QT_LOGGING_RULES:-'*.warning=false'}
 options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1
   -artifact_prefix="$artifacts/")
 case "$target" in
-  receive_path | cluster_link) options+=(-dict="$root/fuzz/spot_stream.dict") ;;
+  receive_path | cluster_link | spot_parser) options+=(-dict="$root/fuzz/spot_stream.dict") ;;
 esac
 exec "$build/fuzz/fuzz_$target" "${options[@]}" "$@" "$corpus" "$root/fuzz/corpus/$target"
