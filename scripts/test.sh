@@ -18,5 +18,5 @@ for target in receive_path cluster_link config_file spot_parser json_events; do
   log=$root/build-fuzz/smoke-$target.log
   "$root/fuzz/run.sh" "$target" "${VEMROK_FUZZ_SECONDS:-60}" >"$log" 2>&1 ||
     { tail -n 60 "$log"; echo "fuzz target $target failed"; exit 1; }
-  grep -E '^#[0-9]+ +DONE' "$log" | sed "s/^/fuzz $target: /"
+  grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | sed "s/^/fuzz $target: /"
 done
