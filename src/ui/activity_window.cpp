@@ -2,6 +2,7 @@
 
 #include "app/app_core.h"
 #include "tables/activity_table_model.h"
+#include "ui/grid_view.h"
 #include "ui/layout_fonts.h"
 #include "ui/table_view_setup.h"
 #include "ui/twips.h"
@@ -16,7 +17,7 @@ ActivityWindow::ActivityWindow(AppCore &core, QWidget *parent) : QWidget(parent,
     setFont(layoutfonts::msSansSerif());
     setFixedSize(twips::size(7665, 10125));
 
-    m_table = new QTableView(this);
+    m_table = new GridView(this);
     m_table->setObjectName(QStringLiteral("ActList"));
     twips::place(*m_table, 120, 120, 7095, 9255);
     m_table->setModel(&m_core.activityModel());

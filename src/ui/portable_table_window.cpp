@@ -1,6 +1,7 @@
 #include "ui/portable_table_window.h"
 
 #include "tables/portable_table_model.h"
+#include "ui/grid_view.h"
 #include "ui/layout_fonts.h"
 #include "ui/table_view_setup.h"
 #include "ui/twips.h"
@@ -17,7 +18,7 @@ PortableTableWindow::PortableTableWindow(PortableTableModel &model, QWidget *par
     setFont(layoutfonts::msSansSerif());
     setFixedSize(twips::size(4935, 6900));
 
-    m_table = new QTableView(this);
+    m_table = new GridView(this);
     m_table->setObjectName(QStringLiteral("PAlarmList"));
     twips::place(*m_table, 120, 120, 4575, 5175);
     m_table->setModel(&model);

@@ -20,4 +20,8 @@ void setUpGridView(QTableView &view, int callColumnTwips)
     view.horizontalHeader()->setHighlightSections(false);
     view.setColumnWidth(0, twips::toPixels(callColumnTwips));
     view.setWordWrap(false);
+    // Cells hold Latin text only: drawn without shaping, a repaint of the table costs far less.
+    QFont font = view.font();
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    view.setFont(font);
 }
