@@ -1,12 +1,41 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (Release, Google Benchmark from Debian) and runs them: every stage of the
-# receive path, then the whole path against grep on 1,000,000 generated lines.
+# Builds the benchmarks (Release, in build-bench, Google Benchmark from Debian) and runs them:
+#   1. every stage of the receive path and the whole path (bench_pipeline; extra arguments go to it),
+#   2. the whole path against grep on 1,000,000 generated lines (vs_grep.sh),
+#   3. a 1,000,000-line burst from a loopback socket: the headless program against nc | grep (burst.py),
+#   4. start-up against a minimal Qt Widgets window (startup.sh),
+#   5. with --load first: the end-to-end load and idle runs (load.sh, about 9 minutes).
+# Usage: bench/run.sh [--load] [benchmark arguments...]      See bench/README.md.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-command -v bc >/dev/null && dpkg -s libbenchmark-dev >/dev/null 2>&1 || {
+load=0
+if [ "${1:-}" = --load ]; then
+  load=1
+  shift
+fi
+missing=()
+for p in libbenchmark-dev bc netcat-openbsd xvfb openbox xdotool x11-utils python3; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=(); [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get install -y -qq libbenchmark-dev bc
-}
-"$root/scripts/setup.sh" "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DVEMROK_BENCH=ON
-"$root/build-bench/bench/bench_pipeline" "$@"
-"$root/bench/vs_grep.sh" "$root/build-bench"
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+build="$root/build-bench"
+"$root/scripts/setup.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DVEMROK_BENCH=ON -DVEMROK_TESTS=OFF
+
+echo "== stages and whole path (Google Benchmark)"
+"$build/bench/bench_pipeline" "$@"
+echo "== whole path against grep"
+"$root/bench/vs_grep.sh" "$build"
+echo "== burst from a loopback socket"
+tmp=$(mktemp -d /tmp/vemrok-bench.XXXXXX)
+trap 'rm -rf "$tmp"' EXIT
+"$build/bench/make_spot_stream" 1000000 "$tmp/spots.txt" "$tmp/watch.txt"
+python3 "$root/bench/burst.py" "$build/src/vemrok-alarm" "$tmp/spots.txt" "$tmp/watch.txt" "${BURST_RUNS:-9}"
+echo "== start-up"
+"$root/bench/startup.sh" "$build" "${STARTUP_RUNS:-21}"
+if [ "$load" = 1 ]; then
+  echo "== load and idle"
+  "$root/bench/load.sh" "$build"
+fi

@@ -18,7 +18,6 @@
 #endif
 #include <charconv>
 #include <cstring>
-#include <string_view>
 
 namespace {
 
@@ -147,10 +146,11 @@ char *writeEscaped(char *cursor, QStringView text)
     return cursor;
 }
 
-char *writeText(char *cursor, std::string_view text)
+// A literal: its length is known here, so the copy is a few moves rather than a call.
+template <std::size_t N> char *writeText(char *cursor, const char (&text)[N])
 {
-    std::memcpy(cursor, text.data(), text.size());
-    return cursor + text.size();
+    std::memcpy(cursor, text, N - 1);
+    return cursor + N - 1;
 }
 
 } // namespace
@@ -168,7 +168,7 @@ public:
     Line(const Line &) = delete;
     Line &operator=(const Line &) = delete;
 
-    Line &field(std::string_view key, QStringView value)
+    template <std::size_t N> Line &field(const char (&key)[N], QStringView value)
     {
         char *cursor = startField(key, 2 + 6 * value.size());
         *cursor++ = '"';
@@ -177,7 +177,7 @@ public:
         m_writer.commit(cursor);
         return *this;
     }
-    Line &field(std::string_view key, long long value)
+    template <std::size_t N> Line &field(const char (&key)[N], long long value)
     {
         constexpr int kDigits = 24;
         char *cursor = startField(key, kDigits);
@@ -188,9 +188,9 @@ public:
 
 private:
     // Room for the separator, the key and a value of up to valueBytes; returns where the value goes.
-    char *startField(std::string_view key, qsizetype valueBytes)
+    template <std::size_t N> char *startField(const char (&key)[N], qsizetype valueBytes)
     {
-        char *cursor = m_writer.room(4 + static_cast<qsizetype>(key.size()) + valueBytes);
+        char *cursor = m_writer.room(3 + static_cast<qsizetype>(N) + valueBytes);
         if (!m_first)
             *cursor++ = ',';
         m_first = false;

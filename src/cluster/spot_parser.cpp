@@ -197,19 +197,25 @@ std::optional<Spot> parseSpot(const QString &line)
 
 std::optional<Band> bandOfQrg(QStringView qrg)
 {
-    const qsizetype point = findChar(qrg, u'.', 0);
-    const QStringView kilohertz = point < 0 ? qrg : qrg.first(point);
-    if (kilohertz.isEmpty() || kilohertz.size() > 9)
-        return std::nullopt;
+    // One pass: up to nine digits of kHz, then optionally a point and more digits, nothing else.
+    constexpr qsizetype kMaxKilohertzDigits = 9;
+    const auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    const char16_t *c = qrg.utf16();
+    const char16_t *const end = c + qrg.size();
     long long value = 0;
-    for (const QChar c : kilohertz) {
-        if (c < u'0' || c > u'9')
+    qsizetype digits = 0;
+    for (; c != end && *c != u'.'; ++c, ++digits) {
+        if (!isDigit(*c) || digits == kMaxKilohertzDigits)
             return std::nullopt;
-        value = value * 10 + (c.unicode() - u'0');
+        value = value * 10 + (*c - u'0');
     }
-    for (const QChar c : qrg.sliced(kilohertz.size() + (point < 0 ? 0 : 1))) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
+    if (digits == 0)
+        return std::nullopt;
+    if (c != end) {
+        for (++c; c != end; ++c) {
+            if (!isDigit(*c))
+                return std::nullopt;
+        }
     }
     return bandOfMegahertz(value / 1000);
 }
