@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -33,6 +34,8 @@ std::unique_ptr<DemoSpotSource> startDemo(AppCore &core)
 
 int runHeadless(const QDir &workDir, bool demo)
 {
+    // A reader of the event stream that goes away must not kill the program before it saves config.txt.
+    std::signal(SIGPIPE, SIG_IGN);
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered))
         return 1;
