@@ -103,7 +103,8 @@ int main(int argc, char *argv[])
     }
     // Help and version need no display either.
     std::unique_ptr<QCoreApplication> app;
-    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
                            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
     if (wantsWindows(argc, argv) && noDisplay) {
         std::fprintf(stderr, "vemrok-alarm: no display to show windows on; start it with --headless to run "
