@@ -244,12 +244,12 @@ void MainWindow::buildSwitchColumns()
     alarmHeading->setFont(layoutfonts::arialBold());
     twips::place(*alarmHeading, 9840, 480, 735, 255);
 
-    for (const SwitchBox &spec : kSwitchBoxes) {
-        auto *box = new QCheckBox(name(spec.caption), this);
-        box->setObjectName(name(spec.name));
+    for (const SwitchBox &layout : kSwitchBoxes) {
+        auto *box = new QCheckBox(name(layout.caption), this);
+        box->setObjectName(name(layout.name));
         box->setFont(layoutfonts::arial());
-        twips::place(*box, spec.left, spec.top, spec.width, spec.height);
-        bindSwitch(*box, m_core.settings(), spec.which);
+        twips::place(*box, layout.left, layout.top, layout.width, layout.height);
+        bindSwitch(*box, m_core.settings(), layout.which);
     }
 }
 
@@ -338,11 +338,11 @@ void MainWindow::buildButtons()
         {u"ButtonPAlarmTable", u"/P-Table", 7200, 7080, &MainWindow::showPortableTable},
         {u"ButtonEnde", u"Quit", 11040, 7800, &MainWindow::requestExit},
     }};
-    for (const ButtonSpec &spec : buttons) {
-        auto *button = new QPushButton(name(spec.caption), this);
-        button->setObjectName(name(spec.name));
-        twips::place(*button, spec.left, spec.top, 1215, 495);
-        connect(button, &QPushButton::clicked, this, spec.action);
+    for (const ButtonSpec &layout : buttons) {
+        auto *button = new QPushButton(name(layout.caption), this);
+        button->setObjectName(name(layout.name));
+        twips::place(*button, layout.left, layout.top, 1215, 495);
+        connect(button, &QPushButton::clicked, this, layout.action);
     }
 }
 
