@@ -12,12 +12,12 @@
 # Usage: bench/load.sh [build-dir]     (default build-bench; the program must be built there)
 # Environment: LOAD_SECONDS (60), LOAD_RATES ("100 1000 10000"), LOAD_MODES ("headless gui"),
 #              LOAD_IDLE_SECONDS (60; 0 skips the idle runs), LOAD_DISPLAY (:71), LOAD_KEEP=1 keeps the
-#              working folders.
+#              working folders, LOAD_PROGRAM (another build of the program, to compare).
 # Needs: python3, and for the desktop runs xvfb, openbox, xdotool, x11-utils.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build-bench}" && pwd)"
-program="$build/src/vemrok-alarm"
+program=${LOAD_PROGRAM:-$build/src/vemrok-alarm}
 seconds=${LOAD_SECONDS:-60}
 rates=${LOAD_RATES:-100 1000 10000}
 modes=${LOAD_MODES:-headless gui}

@@ -8,6 +8,7 @@
 #include "cluster/cluster_link.h"
 #include "cluster/spot_pipeline.h"
 
+#include <QAbstractEventDispatcher>
 #include <QFileDevice>
 #include <QIODevice>
 
@@ -203,9 +204,14 @@ private:
     bool m_first = true;
 };
 
-JsonEventWriter::JsonEventWriter(QIODevice &out, QObject *parent)
-    : QObject(parent), m_out(out), m_gather(qobject_cast<QFileDevice *>(&out) != nullptr)
+JsonEventWriter::JsonEventWriter(QIODevice &out, QObject *parent) : QObject(parent), m_out(out)
 {
+    // aboutToBlock comes right before the loop sleeps: no wake-up and no timer of its own per arrival.
+    auto *dispatcher = QAbstractEventDispatcher::instance(thread());
+    if (dispatcher && qobject_cast<QFileDevice *>(&out)) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &JsonEventWriter::flush);
+        m_flushBeforeWaiting = true;
+    }
 }
 
 JsonEventWriter::~JsonEventWriter()
@@ -228,20 +234,12 @@ void JsonEventWriter::commit(const char *end)
 void JsonEventWriter::finishLine()
 {
     commit(writeText(room(2), "}\n"));
-    if (!m_gather || m_used >= kMaxGathered) {
+    if (!m_flushBeforeWaiting || m_used >= kMaxGathered)
         flush();
-        return;
-    }
-    if (!m_flushQueued) {
-        m_flushQueued = true;
-        // Runs once the current work is done, before the event loop waits again.
-        QMetaObject::invokeMethod(this, &JsonEventWriter::flush, Qt::QueuedConnection);
-    }
 }
 
 void JsonEventWriter::flush()
 {
-    m_flushQueued = false;
     if (m_used == 0)
         return;
     m_out.write(m_pending.constData(), m_used);

@@ -13,9 +13,9 @@ class QIODevice;
 // are a public interface read by scripts; keep them stable. Keys come in alphabetical order.
 //
 // On a file or pipe every write is a system call, so the events of one burst of work (one arrival from the
-// server, say) are gathered and written together just before the program goes back to waiting, or once
-// 64 KiB have gathered; nothing is ever held back while the program waits. Other devices get every event
-// at once.
+// server, say) are gathered and written together when the event loop is about to wait again, or once
+// 64 KiB have gathered; nothing is ever held back while the program waits. Other devices, and a thread
+// without an event loop, get every event at once.
 class JsonEventWriter final : public QObject, public MessageSink {
     Q_OBJECT
 public:
@@ -41,8 +41,9 @@ private:
     void finishLine();
 
     QIODevice &m_out;
-    const bool m_gather;
     QByteArray m_pending; // its first m_used bytes are events not yet written
     qsizetype m_used = 0;
-    bool m_flushQueued = false;
+    // True on a file or pipe in a thread with an event loop: events wait there until the loop is about to
+    // wait itself.
+    bool m_flushBeforeWaiting = false;
 };

@@ -10,12 +10,14 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -162,7 +164,10 @@ void TestJsonEventWriter::fileGetsOneBurstInOneWriteBeforeTheLoopWaits()
                                  {QStringLiteral("text"), QString::number(i)}});
         }
         QCOMPARE(written(), QByteArray());
-        QCoreApplication::processEvents();
+        // The event loop waits (here for 10 ms): before it does, the events are written.
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
         QCOMPARE(written(), expected);
 
         // A long burst goes out in pieces of at most kMaxGathered, whole lines each.
