@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -117,7 +118,7 @@ void ClusterLink::detachSocket()
     m_loginState = LoginState::WaitingForPrompt;
     m_framer.clear();
     m_promptTail.clear();
-    m_pending.clear();
+    m_pendingLines.resize(0);
     if (!m_socket)
         return;
     disconnect(m_socket, nullptr, this, nullptr);
@@ -211,8 +212,10 @@ void ClusterLink::onReadyRead()
 
         // Framed in every state, so a line begun before the login completed is joined correctly.
         m_framer.feed(chunk, [this, deliver](QByteArrayView raw) {
-            if (deliver)
-                m_pending.append(decodeLine(raw));
+            if (deliver) {
+                m_pendingLines.append(raw);
+                m_pendingLines.append('\n');
+            }
         });
 
         if (atArrival == LoginState::WaitingForPrompt && m_loginState == LoginState::WaitingForPrompt) {
@@ -229,14 +232,30 @@ void ClusterLink::onReadyRead()
         firstChunk = false;
     }
 
-    for (qsizetype i = 0; i < m_pending.size(); ++i) {
-        // A copy: a listener may clear the list.
-        const QString line = m_pending.at(i);
+    deliverPendingLines(generation);
+}
+
+void ClusterLink::deliverPendingLines(quint64 generation)
+{
+    // Taken out first: a listener may start a nested event loop that reads the next arrival.
+    QByteArray lines;
+    lines.swap(m_pendingLines);
+    // One text for all lines of the arrival: decoding reuses its memory unless a listener kept a copy.
+    QString line;
+    const char *cursor = lines.constData();
+    const char *const end = cursor + lines.size();
+    while (cursor != end) {
+        const auto *lf =
+            static_cast<const char *>(std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor)));
+        decodeLine(QByteArrayView(cursor, lf - cursor), line);
+        cursor = lf + 1;
         emit lineReceived(line);
         if (generation != m_generation)
             return;
     }
-    m_pending.clear();
+    lines.resize(0);
+    if (m_pendingLines.isEmpty())
+        m_pendingLines.swap(lines); // keeps the memory for the next arrival
 }
 
 bool ClusterLink::containsPrompt(QByteArrayView chunk)

@@ -82,6 +82,7 @@ private:
     void connectNow();
     void onConnected();
     void onReadyRead();
+    void deliverPendingLines(quint64 generation);
     void onDisconnected();
     void onErrorOccurred(QAbstractSocket::SocketError error);
     void onIdleCheck();
@@ -112,7 +113,8 @@ private:
     LineFramer m_framer;
     QByteArray m_readBuffer;
     QByteArray m_promptTail;
-    QList<QString> m_pending;
+    // Complete lines of the current arrival, raw and each ended by LF, delivered when the arrival is read.
+    QByteArray m_pendingLines;
 
     std::chrono::milliseconds m_nextDelay = m_timing.firstRetry;
     QTimer m_retryTimer;

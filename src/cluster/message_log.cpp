@@ -1,26 +1,29 @@
 #include "cluster/message_log.h"
 
-MessageLog::MessageLog(QObject *parent) : QObject(parent)
-{
-    m_lines.reserve(kMaxLines);
-}
+#include <algorithm>
+
+MessageLog::MessageLog(QObject *parent) : QObject(parent) {}
 
 void MessageLog::append(const QString &line)
 {
-    if (m_lines.size() < kMaxLines) {
-        m_lines.append(line);
-        emit lineAppended(line);
-        return;
+    const bool restart = m_lineCount == kMaxLines;
+    if (restart) {
+        m_lineCount = 0;
+        m_initialText = false;
     }
-    m_lines.clear();
-    m_initialText = false;
-    m_lines.append(line);
-    emit restarted(line);
+    QString &slot = m_lines[static_cast<std::size_t>(m_lineCount++)];
+    // resize() keeps the slot's memory when it is large enough and no listener holds a copy.
+    slot.resize(line.size());
+    std::copy(line.cbegin(), line.cend(), slot.begin());
+    if (restart)
+        emit restarted(slot);
+    else
+        emit lineAppended(slot);
 }
 
 void MessageLog::reset()
 {
-    m_lines.clear();
+    m_lineCount = 0;
     m_initialText = true;
     emit cleared();
 }
@@ -30,8 +33,8 @@ QString MessageLog::text() const
     QString result;
     if (m_initialText)
         result = kInitialText;
-    for (const QString &line : m_lines) {
-        result += line;
+    for (int i = 0; i < m_lineCount; ++i) {
+        result += line(i);
         result += u"\r\n";
     }
     return result;

@@ -2,7 +2,8 @@
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
+
+#include <array>
 
 // The message window's content: an initial line, then spot lines appended; after 35 spot lines
 // the next one starts the window afresh.
@@ -18,9 +19,9 @@ public:
     void reset();
 
     // MsgLineCount: spot lines since the window was last started afresh.
-    int lineCount() const { return static_cast<int>(m_lines.size()); }
+    int lineCount() const { return m_lineCount; }
+    const QString &line(int index) const { return m_lines[static_cast<std::size_t>(index)]; }
     bool showsInitialText() const { return m_initialText; }
-    const QStringList &lines() const { return m_lines; }
     // The whole text as shown, every line ended by CR LF.
     QString text() const;
 
@@ -31,6 +32,9 @@ signals:
     void cleared();
 
 private:
-    QStringList m_lines;
+    // The lines are copied into these texts, whose memory is used again at every restart, so a spot
+    // costs no allocation here.
+    std::array<QString, kMaxLines> m_lines;
+    int m_lineCount = 0;
     bool m_initialText = true;
 };

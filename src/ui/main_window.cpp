@@ -208,14 +208,14 @@ void MainWindow::showStatus(const QString &text)
 void MainWindow::refreshOutput()
 {
     const MessageLog &log = m_core.messageLog();
-    const QStringList &lines = log.lines();
+    const int lineCount = log.lineCount();
     QTextDocument &document = *m_output->document();
     QTextBlock firstNew;
-    if (!m_outputRestarted && m_outputLines <= lines.size()) {
+    if (!m_outputRestarted && m_outputLines <= lineCount) {
         // Lines were only added: they go to the end, and the lines already shown keep their layout.
         QString added;
-        for (qsizetype i = m_outputLines; i < lines.size(); ++i) {
-            added += lines.at(i);
+        for (int i = m_outputLines; i < lineCount; ++i) {
+            added += log.line(i);
             added += u'\n';
         }
         QTextCursor end(&document);
@@ -227,7 +227,7 @@ void MainWindow::refreshOutput()
         firstNew = document.firstBlock();
     }
     m_outputRestarted = false;
-    m_outputLines = lines.size();
+    m_outputLines = lineCount;
     // Each line is shaped once and then drawn from its cached glyphs at every repaint.
     for (QTextBlock block = firstNew; block.isValid(); block = block.next())
         block.layout()->setCacheEnabled(true);

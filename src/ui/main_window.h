@@ -90,7 +90,7 @@ private:
     QPushButton *m_speedDown = nullptr;
     QTimer m_outputTimer;
     // What the message window shows: the log's lines up to this count, unless the log restarted since.
-    qsizetype m_outputLines = 0;
+    int m_outputLines = 0;
     bool m_outputRestarted = false;
 
     std::unique_ptr<AlarmWindow> m_callAlarm;

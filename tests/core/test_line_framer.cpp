@@ -143,6 +143,15 @@ void TestLineFramer::decode_data()
     QTest::newRow("latin-1 when not utf-8") << QByteArray("caf\xe9 \xff\x07") << QStringLiteral("café ÿ");
     QTest::newRow("control inside a broken sequence") << QByteArray("\xc3\x07\xa9") << QStringLiteral("Ã©");
     QTest::newRow("empty") << QByteArray() << QString();
+    // Long lines are checked sixteen bytes at a time, the last sixteen overlapping: a stray byte anywhere.
+    const QByteArray spot("DX de KM3T-#:     7018.2  W1AW         CW    22 dB  25 WPM  CQ      2259Z");
+    QTest::newRow("standard spot") << spot << QString::fromLatin1(spot);
+    QTest::newRow("exactly sixteen") << QByteArray("DX de A: 7003.9 ") << QStringLiteral("DX de A: 7003.9 ");
+    QTest::newRow("8-bit in the overlapping tail")
+        << QByteArray(spot + "é") << QString::fromLatin1(spot) + QStringLiteral("é");
+    QTest::newRow("control in the first block")
+        << QByteArray(spot).insert(3, '') << QString::fromLatin1(spot);
+    QTest::newRow("del in a middle block") << QByteArray(spot).insert(40, '') << QString::fromLatin1(spot);
 }
 
 void TestLineFramer::decode()
@@ -150,6 +159,15 @@ void TestLineFramer::decode()
     QFETCH(QByteArray, raw);
     QFETCH(QString, expected);
     QCOMPARE(decodeLine(raw), expected);
+
+    // Decoding into a text that held a longer line and whose copy someone kept: the copy stays as it was.
+    const QString longer(200, u'x');
+    QString reused = longer;
+    decodeLine(raw, reused);
+    QCOMPARE(reused, expected);
+    QCOMPARE(longer, QString(200, u'x'));
+    decodeLine(raw, reused); // now unshared: decoded in place
+    QCOMPARE(reused, expected);
 }
 
 QTEST_GUILESS_MAIN(TestLineFramer)
