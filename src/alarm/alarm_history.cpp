@@ -29,8 +29,13 @@ void AlarmHistory::record(const QString &kind, const QString &call, const QStrin
             return;
         }
     }
-    const QString line = m_clock.nowUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + u'Z' + u'\t' +
-                         kind + u'\t' + field(call) + u'\t' + field(qrg) + u'\t' + field(text) + u'\n';
+    const QDateTime now = m_clock.nowUtc();
+    if (const qint64 second = now.toSecsSinceEpoch(); second != m_stampSecond || m_stamp.isEmpty()) {
+        m_stampSecond = second;
+        m_stamp = now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    }
+    const QString line = m_stamp + u'Z' + u'\t' + kind + u'\t' + field(call) + u'\t' + field(qrg) + u'\t' +
+                         field(text) + u'\n';
     const QByteArray bytes = line.toUtf8();
     if (m_file.write(bytes) != bytes.size()) {
         m_error = m_file.errorString();

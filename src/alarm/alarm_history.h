@@ -25,4 +25,7 @@ private:
     const Clock &m_clock;
     QFile m_file;
     QString m_error;
+    // Alarms come in bursts: the stamp is formatted once per second.
+    qint64 m_stampSecond = -1;
+    QString m_stamp;
 };

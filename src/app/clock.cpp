@@ -24,15 +24,23 @@ QString timeFormat()
 
 QString SystemClock::timeText() const
 {
-    static const QString format = timeFormat();
-    return QLocale::system().toString(QTime::currentTime(), format);
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    if (const qint64 second = ms / 1000; second != m_time.second) {
+        static const QString format = timeFormat();
+        m_time = {second, QLocale::system().toString(QDateTime::fromMSecsSinceEpoch(ms).time(), format)};
+    }
+    return m_time.text;
 }
 
 QString SystemClock::dateText() const
 {
-    if (isPlainCLocale())
-        return QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
-    return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    if (const qint64 second = ms / 1000; second != m_date.second) {
+        const QDate today = QDateTime::fromMSecsSinceEpoch(ms).date();
+        m_date = {second, isPlainCLocale() ? today.toString(QStringLiteral("dd.MM.yyyy"))
+                                           : QLocale::system().toString(today, QLocale::ShortFormat)};
+    }
+    return m_date.text;
 }
 
 QDateTime SystemClock::nowUtc() const

@@ -20,4 +20,13 @@ public:
     QString timeText() const override;
     QString dateText() const override;
     QDateTime nowUtc() const override;
+
+private:
+    // Spots come in bursts: the texts are formatted once per second, not once per stamp.
+    struct Cached {
+        qint64 second = -1;
+        QString text;
+    };
+    mutable Cached m_time;
+    mutable Cached m_date;
 };

@@ -213,8 +213,12 @@ void ClusterLink::onReadyRead()
         // Framed in every state, so a line begun before the login completed is joined correctly.
         m_framer.feed(chunk, [this, deliver](QByteArrayView raw) {
             if (deliver) {
-                m_pendingLines.append(raw);
-                m_pendingLines.append('\n');
+                // Copied by hand: QByteArray::append() goes through a general insert.
+                const qsizetype at = m_pendingLines.size();
+                m_pendingLines.resize(at + raw.size() + 1);
+                char *to = m_pendingLines.data() + at;
+                std::memcpy(to, raw.data(), static_cast<std::size_t>(raw.size()));
+                to[raw.size()] = '\n';
             }
         });
 

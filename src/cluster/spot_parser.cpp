@@ -1,7 +1,11 @@
 #include "cluster/spot_parser.h"
 
+#include <algorithm>
 #include <bit>
-#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -11,23 +15,70 @@ constexpr qsizetype kQrgWidth = 7;
 constexpr qsizetype kCallColumn = 26;
 constexpr qsizetype kSpotterStart = 6; // after "DX de "
 
-constexpr bool isBlank(QChar c)
+constexpr bool isBlank(char16_t c)
 {
     return c == u' ' || c == u'\t';
 }
 
-qsizetype skipBlanks(QStringView line, qsizetype from)
+// What the parser looks for in a line.
+enum class Unit { Blank, NotBlank, BlankOrColon, W };
+
+template <Unit what> constexpr bool is(char16_t c)
 {
-    while (from < line.size() && isBlank(line[from]))
-        ++from;
-    return from;
+    if constexpr (what == Unit::Blank)
+        return isBlank(c);
+    else if constexpr (what == Unit::NotBlank)
+        return !isBlank(c);
+    else if constexpr (what == Unit::BlankOrColon)
+        return isBlank(c) || c == u':';
+    else
+        return c == u'W';
 }
 
-qsizetype fieldEnd(QStringView line, qsizetype from)
+#if defined(__SSE2__)
+// Bit i is set when units[i] is what is looked for, for the sixteen units from units.
+template <Unit what> unsigned maskOf16(const char16_t *units)
 {
-    while (from < line.size() && !isBlank(line[from]))
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(units));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(units + 8));
+    const auto equal = [&](char16_t c) {
+        const __m128i wanted = _mm_set1_epi16(static_cast<short>(c));
+        // Packing keeps a lane's all-ones or zero as one byte, so one movemask gives all sixteen.
+        return _mm_packs_epi16(_mm_cmpeq_epi16(low, wanted), _mm_cmpeq_epi16(high, wanted));
+    };
+    const auto bits = [](__m128i lanes) { return static_cast<unsigned>(_mm_movemask_epi8(lanes)); };
+    if constexpr (what == Unit::W)
+        return bits(equal(u'W'));
+    const __m128i blanks = _mm_or_si128(equal(u' '), equal(u'\t'));
+    if constexpr (what == Unit::Blank)
+        return bits(blanks);
+    else if constexpr (what == Unit::NotBlank)
+        return ~bits(blanks) & 0xFFFFU;
+    else
+        return bits(_mm_or_si128(blanks, equal(u':')));
+}
+#endif
+
+// The first position at or after from whose unit is what is looked for, or the line's size. Sixteen units
+// are tested at a time; the last sixteen overlap what was tested already rather than going unit by unit.
+template <Unit what> qsizetype find(QStringView line, qsizetype from)
+{
+    const char16_t *units = line.utf16();
+    const qsizetype size = line.size();
+#if defined(__SSE2__)
+    if (size >= 16) {
+        while (from < size) {
+            const qsizetype at = std::min(from, size - 16);
+            if (const unsigned hits = maskOf16<what>(units + at) >> (from - at))
+                return from + std::countr_zero(hits);
+            from = at + 16;
+        }
+        return size;
+    }
+#endif
+    while (from < size && !is<what>(units[from]))
         ++from;
-    return from;
+    return std::min(from, size);
 }
 
 struct Fields {
@@ -52,27 +103,22 @@ qsizetype spotterColon(QStringView line)
 {
     if (!hasPrefix(line, u"DX de "))
         return -1;
-    for (qsizetype i = kSpotterStart; i < line.size(); ++i) {
-        if (line[i] == u':')
-            return i;
-        if (isBlank(line[i]))
-            return -1;
-    }
-    return -1;
+    const qsizetype end = find<Unit::BlankOrColon>(line, kSpotterStart);
+    return end < line.size() && line[end] == u':' ? end : -1;
 }
 
 std::optional<Fields> findFields(QStringView line, qsizetype cwPos)
 {
     const qsizetype colon = spotterColon(line);
     if (colon >= 0) {
-        const qsizetype qrgStart = skipBlanks(line, colon + 1);
-        const qsizetype qrgEnd = fieldEnd(line, qrgStart);
-        const qsizetype callStart = skipBlanks(line, qrgEnd);
+        const qsizetype qrgStart = find<Unit::NotBlank>(line, colon + 1);
+        const qsizetype qrgEnd = find<Unit::Blank>(line, qrgStart);
+        const qsizetype callStart = find<Unit::NotBlank>(line, qrgEnd);
         // A call field cannot hold a blank, so starting before " CW " means it ends there at the latest.
         if (qrgStart >= qrgEnd || callStart >= cwPos)
             return std::nullopt;
         return Fields{line.sliced(qrgStart, qrgEnd - qrgStart),
-                      line.sliced(callStart, fieldEnd(line, callStart) - callStart)};
+                      line.sliced(callStart, find<Unit::Blank>(line, callStart) - callStart)};
     }
     if (cwPos <= kCallColumn)
         return std::nullopt;
@@ -80,32 +126,6 @@ std::optional<Fields> findFields(QStringView line, qsizetype cwPos)
     if (call.isEmpty())
         return std::nullopt;
     return Fields{line.sliced(kQrgColumn, kQrgWidth).trimmed(), call};
-}
-
-// Next position of c in text at or after from, or -1. Tests four UTF-16 units at a time (a zero lane of
-// text XOR c marks a hit); spot lines are too short for the library's search to pay for its call.
-qsizetype findChar(QStringView text, char16_t c, qsizetype from)
-{
-    const char16_t *units = text.utf16();
-    const qsizetype size = text.size();
-    if constexpr (std::endian::native == std::endian::little) {
-        constexpr quint64 kOnes = 0x0001'0001'0001'0001ULL;
-        constexpr quint64 kHighs = 0x8000'8000'8000'8000ULL;
-        const quint64 pattern = kOnes * c;
-        for (; from + 4 <= size; from += 4) {
-            quint64 word;
-            std::memcpy(&word, units + from, sizeof word);
-            const quint64 x = word ^ pattern;
-            // The lowest marked lane is the first zero lane; lanes above it may be marked falsely.
-            if (const quint64 zero = (x - kOnes) & ~x & kHighs)
-                return from + std::countr_zero(zero) / 16;
-        }
-    }
-    for (; from < size; ++from) {
-        if (units[from] == c)
-            return from;
-    }
-    return -1;
 }
 
 struct Markers {
@@ -118,7 +138,7 @@ Markers findMarkers(QStringView line)
 {
     Markers found;
     const qsizetype size = line.size();
-    for (qsizetype at = findChar(line, u'W', 0); at >= 0; at = findChar(line, u'W', at + 1)) {
+    for (qsizetype at = find<Unit::W>(line, 0); at < size; at = find<Unit::W>(line, at + 1)) {
         if (found.cw < 0 && at >= 2 && at + 1 < size && line[at - 2] == u' ' && line[at - 1] == u'C' &&
             line[at + 1] == u' ')
             found.cw = at - 2;

@@ -25,6 +25,7 @@ private slots:
     void bands_data();
     void bands();
     void standardLineKeepsTheColumns();
+    void fieldsWhereverTheyFall();
     void clusterLineWithBells();
     void sharesTheLine();
 };
@@ -217,6 +218,37 @@ void TestSpotParser::standardLineKeepsTheColumns()
         }
     }
     QCOMPARE(checked, 40);
+}
+
+// The line is searched sixteen characters at a time: every field start and end must be found wherever it
+// falls against those steps, in lines shorter and longer than sixteen characters.
+void TestSpotParser::fieldsWhereverTheyFall()
+{
+    int checked = 0;
+    for (const QString &spotter :
+         {QStringLiteral("K"), QStringLiteral("DL8LAS-#"), QStringLiteral("W3LPL-1-#")}) {
+        for (int gap = 0; gap < 18; ++gap) {
+            for (int tail = 0; tail < 18; ++tail) {
+                const QString blanks(gap, u' ');
+                const QString line = QStringLiteral("DX de ") + spotter + u':' + blanks +
+                                     QStringLiteral("7003.9 ") + blanks + QStringLiteral("W1AW") +
+                                     QString(tail + 1, u' ') + QStringLiteral("CW ") + QString(tail, u'W') +
+                                     QStringLiteral(" 25 WPM");
+                const std::optional<Spot> spot = parseSpot(line);
+                QVERIFY2(spot, qPrintable(line));
+                QCOMPARE(spot->call, QStringLiteral("W1AW"));
+                QCOMPARE(spot->qrg, QStringLiteral("7003.9"));
+                QCOMPARE(spot->speedText, QStringLiteral(" 25"));
+                QCOMPARE(spot->wpmPos, static_cast<int>(line.size() - 2));
+                ++checked;
+            }
+        }
+    }
+    QCOMPARE(checked, 3 * 18 * 18);
+    const std::optional<Spot> shortest = parseSpot(QStringLiteral("DX de K:7 A CW "));
+    QVERIFY(shortest);
+    QCOMPARE(shortest->call, QStringLiteral("A"));
+    QCOMPARE(shortest->qrg, QStringLiteral("7"));
 }
 
 void TestSpotParser::clusterLineWithBells()
