@@ -42,6 +42,22 @@ char hexDigit(unsigned value)
     return static_cast<char>(value < 10 ? '0' + value : 'a' + value - 10);
 }
 
+#if defined(__SSE2__)
+// The sixteen units from src as bytes; true when all of them are printable ASCII other than quote and
+// backslash, which are written as they are.
+bool plainSixteen(const char16_t *src, __m128i &bytes)
+{
+    // Saturating: a unit above 0xFF becomes 0xFF, one from 0x8000 on (negative) 0; both fail the test.
+    bytes = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src)),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 8)));
+    // Signed compare: bytes from 0x80 on are negative.
+    const __m128i special = _mm_or_si128(
+        _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)),
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'))));
+    return _mm_movemask_epi8(special) == 0;
+}
+#endif
+
 // A JSON string's content, UTF-8, escaped exactly as QJsonDocument escapes it: the two-character escapes
 // for quote, backslash, BS, FF, LF, CR and TAB, \u00xx for the other C0 controls, and \uxxxx for a
 // surrogate without its partner; everything else as UTF-8. Writes at most 6 bytes per UTF-16 unit.
@@ -51,20 +67,20 @@ char *writeEscaped(char *cursor, QStringView text)
     const char16_t *const end = src + text.size();
     while (src != end) {
 #if defined(__SSE2__)
-        // Eight units at a time while they are printable ASCII without quote or backslash.
-        while (end - src >= 8) {
-            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
-            // Signed compares: units from 0x8000 on are negative and fail the first test.
-            const __m128i plain =
-                _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'"')),
-                                              _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\\'))),
-                                 _mm_and_si128(_mm_cmpgt_epi16(units, _mm_set1_epi16(0x1F)),
-                                               _mm_cmplt_epi16(units, _mm_set1_epi16(0x80))));
-            if (_mm_movemask_epi8(plain) != 0xFFFF)
-                break;
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(cursor), _mm_packus_epi16(units, units));
-            cursor += 8;
-            src += 8;
+        // Sixteen units at a time while they are written as they are.
+        __m128i bytes;
+        while (end - src >= 16 && plainSixteen(src, bytes)) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(cursor), bytes);
+            cursor += 16;
+            src += 16;
+        }
+        // Fewer than sixteen left: the last sixteen units once more, overlapping. Those units are plain, so
+        // each was written as one byte and the overlapped bytes are written again with the same values.
+        if (const qsizetype left = end - src;
+            left > 0 && left < 16 && src - text.utf16() >= 16 - left && plainSixteen(end - 16, bytes)) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(cursor - (16 - left)), bytes);
+            cursor += left;
+            break;
         }
 #endif
         if constexpr (std::endian::native == std::endian::little) {

@@ -87,6 +87,13 @@ void TestJsonEventWriter::textsAreEscapedAsQJsonDocumentDoes_data()
     }
     QTest::newRow("spot line") << QStringLiteral(
         "DX de DL8LAS-#:  14025.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z");
+    // Plain runs end with their last sixteen characters taken once more: one special character anywhere.
+    for (int at = 0; at < 40; ++at) {
+        QString text(40, u'k');
+        text[at] = at % 2 ? u'"' : QChar(0xE9);
+        QTest::addRow("special at %d of 40", at) << text;
+        QTest::addRow("special at %d of %d", at, at + 17) << text.left(at + 17);
+    }
 }
 
 void TestJsonEventWriter::textsAreEscapedAsQJsonDocumentDoes()
