@@ -19,7 +19,7 @@ class QIODevice;
 class JsonEventWriter final : public QObject, public MessageSink {
     Q_OBJECT
 public:
-    static constexpr qsizetype kMaxGathered = 64 * 1024;
+    static constexpr qsizetype kMaxGathered = qsizetype{64} * 1024;
 
     explicit JsonEventWriter(QIODevice &out, QObject *parent = nullptr);
     ~JsonEventWriter() override;
