@@ -40,9 +40,14 @@ struct PipelineHarness {
         AlarmList &list = core.alarmList();
         for (const QString &call : SpotStream::watchList()) {
             list.appendSlot();
-            list.setEntry(list.lastCallNr(), AlarmEntry{call, call + QStringLiteral(" is on"),
-                                                        QStringLiteral("trumpet1.wav"), {}, {}, {},
-                                                        QStringLiteral("on"), QStringLiteral("0"),
+            list.setEntry(list.lastCallNr(), AlarmEntry{call,
+                                                        call + QStringLiteral(" is on"),
+                                                        QStringLiteral("trumpet1.wav"),
+                                                        {},
+                                                        {},
+                                                        {},
+                                                        QStringLiteral("on"),
+                                                        QStringLiteral("0"),
                                                         QStringLiteral("30")});
         }
     }
