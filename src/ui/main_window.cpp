@@ -26,6 +26,7 @@
 #include <QTextDocument>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <optional>
@@ -161,13 +162,17 @@ void MainWindow::buildMessageColumn()
     m_output->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_output->setPlainText(displayText(m_core.messageLog()));
 
-    // A burst of spots becomes one repaint; what is shown in the end is exactly the log's text.
+    // A burst of spots becomes one repaint; what is shown in the end is exactly the log's text. The repaint
+    // waits for the rest of the interval since the last one: none at all after a quiet spell, so a single
+    // spot shows as soon as its arrival is read.
     m_outputTimer.setSingleShot(true);
-    m_outputTimer.setInterval(kOutputRefreshMs);
     connect(&m_outputTimer, &QTimer::timeout, this, &MainWindow::refreshOutput);
     const auto markDirty = [this] {
-        if (!m_outputTimer.isActive())
-            m_outputTimer.start();
+        if (m_outputTimer.isActive())
+            return;
+        const qint64 since =
+            m_sinceOutputRefresh.isValid() ? m_sinceOutputRefresh.elapsed() : kOutputRefreshMs;
+        m_outputTimer.start(static_cast<int>(std::max<qint64>(0, kOutputRefreshMs - since)));
     };
     const auto markRestarted = [this, markDirty] {
         m_outputRestarted = true;
@@ -207,6 +212,7 @@ void MainWindow::showStatus(const QString &text)
 
 void MainWindow::refreshOutput()
 {
+    m_sinceOutputRefresh.start();
     const MessageLog &log = m_core.messageLog();
     const int lineCount = log.lineCount();
     QTextDocument &document = *m_output->document();
