@@ -1,11 +1,11 @@
 // Google Benchmark: the receive path from bytes to decisions, whole and stage by stage, over a
 // generated contest-like stream.
+#include "alarms/alarm_matcher.h"
 #include "app/json_event_writer.h"
-#include "cluster/alarm_matcher.h"
-#include "cluster/display_filter.h"
-#include "cluster/message_log.h"
-#include "cluster/spot_parser.h"
 #include "pipeline_harness.h"
+#include "spots/display_filter.h"
+#include "spots/message_log.h"
+#include "spots/spot_parser.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

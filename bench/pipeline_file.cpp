@@ -2,10 +2,10 @@
 // prints how many lines were shown. Timed from outside against grep by bench/vs_grep.sh.
 // With --events it writes the headless program's JSON event stream to stdout instead (the count goes to
 // stderr), so the event writer's share can be measured and profiled.
+#include "alarms/spot_pipeline.h"
 #include "app/json_event_writer.h"
-#include "cluster/message_log.h"
-#include "cluster/spot_pipeline.h"
 #include "pipeline_harness.h"
+#include "spots/message_log.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "alarm/sound_player.h"
-#include "app/alarm_list.h"
+#include "alarms/sound_player.h"
 #include "app/app_core.h"
-#include "app/clock.h"
 #include "app/message_sink.h"
-#include "app/settings.h"
-#include "cluster/line_framer.h"
+#include "model/alarm_list.h"
+#include "model/clock.h"
+#include "model/settings.h"
 #include "spot_stream.h"
+#include "spots/line_framer.h"
 
 #include <QDir>
 

@@ -5,8 +5,8 @@
 // Input: byte 0 switches, byte 1 how the stream is cut into arrivals (0 = one arrival), byte 2 the largest
 // piece, then the server's bytes.
 #include "app/json_event_writer.h"
-#include "cluster/cluster_link.h"
 #include "fuzz_support.h"
+#include "link/cluster_link.h"
 #include "pipeline_harness.h"
 
 #include <QBuffer>

@@ -1,10 +1,10 @@
 // The config.txt reader on arbitrary file contents. What it reads, written and read again, must give the
 // same model; written again, the same bytes. The only differences allowed are the file format's own: an
 // empty Enable is written as "on", and an empty list is written with its slot 0 as entry 1.
-#include "app/alarm_list.h"
-#include "app/config_file.h"
-#include "app/settings.h"
 #include "fuzz_support.h"
+#include "model/alarm_list.h"
+#include "model/config_file.h"
+#include "model/settings.h"
 
 namespace {
 

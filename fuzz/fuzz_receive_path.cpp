@@ -3,14 +3,14 @@
 //
 // Input: byte 0 switches, byte 1 speed threshold, bytes 2-3 how the stream is cut into arrivals, byte 4 the
 // length of a watched call pattern that follows (slot 0 of the list), then the stream itself.
-#include "alarm/alarm_notifier.h"
+#include "alarms/alarm_notifier.h"
+#include "alarms/spot_pipeline.h"
 #include "app/json_event_writer.h"
-#include "cluster/display_filter.h"
-#include "cluster/spot.h"
-#include "cluster/spot_parser.h"
-#include "cluster/spot_pipeline.h"
 #include "fuzz_support.h"
 #include "pipeline_harness.h"
+#include "spots/display_filter.h"
+#include "spots/spot.h"
+#include "spots/spot_parser.h"
 
 #include <QBuffer>
 #include <QJsonDocument>

@@ -1,10 +1,10 @@
 // The spot parser alone, on a line decoded as the link decodes it, and the number helper that reads the
 // speed text and the threshold.
-#include "app/number_text.h"
-#include "cluster/line_framer.h"
-#include "cluster/spot.h"
-#include "cluster/spot_parser.h"
 #include "fuzz_support.h"
+#include "model/number_text.h"
+#include "spots/line_framer.h"
+#include "spots/spot.h"
+#include "spots/spot_parser.h"
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {

@@ -1,20 +1,21 @@
 #include "app/app_core.h"
 
-#include "alarm/alarm_history.h"
-#include "alarm/alarm_notifier.h"
-#include "alarm/block_timers.h"
-#include "alarm/feed_watch.h"
-#include "alarm/sound_output.h"
-#include "app/alarm_list.h"
-#include "app/config_file.h"
+#include "alarms/alarm_history.h"
+#include "alarms/alarm_matcher.h"
+#include "alarms/alarm_notifier.h"
+#include "alarms/block_timers.h"
+#include "alarms/feed_watch.h"
+#include "alarms/sound_output.h"
+#include "alarms/spot_pipeline.h"
 #include "app/message_sink.h"
-#include "app/number_text.h"
-#include "app/settings.h"
-#include "cluster/alarm_matcher.h"
-#include "cluster/cluster_link.h"
-#include "cluster/message_log.h"
-#include "cluster/server_log.h"
-#include "cluster/spot_pipeline.h"
+#include "link/cluster_link.h"
+#include "link/server_log.h"
+#include "model/alarm_list.h"
+#include "model/clock.h"
+#include "model/config_file.h"
+#include "model/number_text.h"
+#include "model/settings.h"
+#include "spots/message_log.h"
 #include "tables/activity_table_model.h"
 #include "tables/portable_table_model.h"
 
@@ -26,8 +27,7 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_portableModel(std::make_unique<PortableTableModel>()),
       m_activityModel(std::make_unique<ActivityTableModel>(*m_alarmList)),
       m_messageLog(std::make_unique<MessageLog>()),
-      m_notifier(
-          std::make_unique<AlarmNotifier>(*m_settings, *m_alarmList, *m_sound, *m_portableModel, clock)),
+      m_notifier(std::make_unique<AlarmNotifier>(*m_settings, *m_alarmList, *m_sound)),
       m_matcher(std::make_unique<AlarmMatcher>(*m_settings, *m_alarmList, *m_notifier, clock)),
       m_pipeline(std::make_unique<SpotPipeline>(*m_settings, *m_matcher, *m_messageLog)),
       m_link(std::make_unique<ClusterLink>(*m_settings, *m_serverLog)),
@@ -63,6 +63,7 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
             });
     connect(m_notifier.get(), &AlarmNotifier::portableAlarmShown, this,
             [this](const QString &call, const QString &qrg) {
+                m_portableModel->record(call, qrg, m_clock.timeText());
                 m_history->record(QStringLiteral("portable"), call, qrg, QString());
             });
 }

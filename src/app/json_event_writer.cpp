@@ -1,12 +1,12 @@
 #include "app/json_event_writer.h"
 
-#include "alarm/alarm_notifier.h"
-#include "alarm/sound_output.h"
-#include "app/alarm_list.h"
+#include "alarms/alarm_matcher.h"
+#include "alarms/alarm_notifier.h"
+#include "alarms/sound_output.h"
+#include "alarms/spot_pipeline.h"
 #include "app/app_core.h"
-#include "cluster/alarm_matcher.h"
-#include "cluster/cluster_link.h"
-#include "cluster/spot_pipeline.h"
+#include "link/cluster_link.h"
+#include "model/alarm_list.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFileDevice>

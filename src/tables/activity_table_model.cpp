@@ -1,6 +1,6 @@
 #include "tables/activity_table_model.h"
 
-#include "app/alarm_list.h"
+#include "model/alarm_list.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "alarm/alarm_notifier.h"
+#include "alarms/alarm_notifier.h"
 
 #include <QWidget>
 

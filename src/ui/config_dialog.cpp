@@ -1,10 +1,10 @@
 #include "ui/config_dialog.h"
 
-#include "app/alarm_list.h"
 #include "app/app_core.h"
 #include "app/message_sink.h"
-#include "app/number_text.h"
-#include "app/settings.h"
+#include "model/alarm_list.h"
+#include "model/number_text.h"
+#include "model/settings.h"
 #include "ui/layout_fonts.h"
 #include "ui/qt_sound_player.h"
 #include "ui/switch_binding.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "alarm/sound_player.h"
+#include "alarms/sound_player.h"
 
 #include <QDir>
 #include <QHash>

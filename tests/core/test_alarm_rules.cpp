@@ -1,12 +1,12 @@
 // Alarm decisions for single spots: the portable alarm, the alarm-list match with its gates and
 // stamps, the sound gates and hide timers of the two pop-ups, and the block countdown.
-#include "alarm/alarm_notifier.h"
-#include "alarm/block_timers.h"
-#include "alarm/sound_output.h"
-#include "app/alarm_list.h"
-#include "app/settings.h"
-#include "cluster/alarm_matcher.h"
-#include "cluster/spot.h"
+#include "alarms/alarm_matcher.h"
+#include "alarms/alarm_notifier.h"
+#include "alarms/block_timers.h"
+#include "alarms/sound_output.h"
+#include "model/alarm_list.h"
+#include "model/settings.h"
+#include "spots/spot.h"
 #include "support/fakes.h"
 #include "tables/portable_table_model.h"
 
@@ -33,10 +33,17 @@ struct Harness {
     SoundOutput sound{player};
     PortableTableModel portable;
     FakeClock clock;
-    AlarmNotifier notifier{settings, list, sound, portable, clock};
+    AlarmNotifier notifier{settings, list, sound};
     AlarmMatcher matcher{settings, list, notifier, clock};
 
-    Harness() { settings.applyDefaults(); }
+    Harness()
+    {
+        settings.applyDefaults();
+        QObject::connect(&notifier, &AlarmNotifier::portableAlarmShown, &notifier,
+                         [this](const QString &call, const QString &qrg) {
+                             portable.record(call, qrg, clock.timeText());
+                         });
+    }
 
     void addEntry(const QString &call, const QString &text = QString(),
                   const QString &enable = QStringLiteral("on"),

@@ -1,10 +1,10 @@
 // Start-up and exit against real files in a temporary working folder.
-#include "alarm/alarm_notifier.h"
-#include "app/alarm_list.h"
+#include "alarms/alarm_notifier.h"
 #include "app/app_core.h"
-#include "app/settings.h"
-#include "cluster/cluster_link.h"
-#include "cluster/server_log.h"
+#include "link/cluster_link.h"
+#include "link/server_log.h"
+#include "model/alarm_list.h"
+#include "model/settings.h"
 #include "support/fakes.h"
 #include "support/test_spot_server.h"
 

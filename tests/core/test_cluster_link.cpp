@@ -1,6 +1,6 @@
-#include "app/settings.h"
-#include "cluster/cluster_link.h"
-#include "cluster/server_log.h"
+#include "link/cluster_link.h"
+#include "link/server_log.h"
+#include "model/settings.h"
 #include "support/test_spot_server.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "app/alarm_list.h"
-#include "app/config_file.h"
-#include "app/settings.h"
+#include "model/alarm_list.h"
+#include "model/config_file.h"
+#include "model/settings.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
 // The built-in demo spot source as the program sees it, and the working-folder rule.
-#include "alarm/alarm_notifier.h"
-#include "app/alarm_list.h"
+#include "alarms/alarm_notifier.h"
 #include "app/app_core.h"
 #include "app/working_folder.h"
-#include "cluster/cluster_link.h"
-#include "cluster/demo_spot_source.h"
-#include "cluster/spot_parser.h"
+#include "link/cluster_link.h"
+#include "link/demo_spot_source.h"
+#include "model/alarm_list.h"
+#include "spots/spot_parser.h"
 #include "support/fakes.h"
 
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 // Which spot lines reach the message window, and how the window restarts after 35 lines.
 #include "app/app_core.h"
-#include "app/settings.h"
-#include "cluster/message_log.h"
+#include "model/settings.h"
+#include "spots/message_log.h"
 #include "support/fakes.h"
 #include "support/test_spot_server.h"
 

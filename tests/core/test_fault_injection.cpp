@@ -2,9 +2,9 @@
 // stalls, endless lines, control and 8-bit bytes, floods. The core runs in-process where reconnecting
 // must be quick (its timing shrunk); the real headless binary takes the hostile stream as an operator
 // would run it, with its memory watched from /proc.
+#include "alarms/spot_pipeline.h"
 #include "app/app_core.h"
-#include "cluster/cluster_link.h"
-#include "cluster/spot_pipeline.h"
+#include "link/cluster_link.h"
 #include "support/fakes.h"
 #include "support/test_spot_server.h"
 

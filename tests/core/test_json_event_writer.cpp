@@ -1,10 +1,10 @@
 // The headless event writer builds its JSON by hand: every line must be what QJsonDocument would write
 // for the same object, byte for byte, and a file gets the events of one burst of work in one write.
-#include "alarm/alarm_notifier.h"
-#include "app/alarm_list.h"
+#include "alarms/alarm_notifier.h"
 #include "app/app_core.h"
 #include "app/json_event_writer.h"
-#include "app/settings.h"
+#include "model/alarm_list.h"
+#include "model/settings.h"
 #include "support/fakes.h"
 #include "support/test_spot_server.h"
 

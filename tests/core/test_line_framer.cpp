@@ -1,4 +1,4 @@
-#include "cluster/line_framer.h"
+#include "spots/line_framer.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "cluster/line_framer.h"
-#include "cluster/spot_parser.h"
+#include "spots/line_framer.h"
+#include "spots/spot_parser.h"
 #include "support/test_spot_server.h"
 
 #include <QTest>

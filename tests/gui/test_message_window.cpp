@@ -1,7 +1,7 @@
 // The message window is refreshed by appending what the log gained and refilled only after the log
 // restarted: whatever the sequence of bursts, restarts and resets, it ends up showing exactly the log.
 #include "app/app_core.h"
-#include "cluster/message_log.h"
+#include "spots/message_log.h"
 #include "support/gui_test_rig.h"
 #include "ui/main_window.h"
 

@@ -1,5 +1,5 @@
-#include "app/alarm_list.h"
 #include "app/app_core.h"
+#include "model/alarm_list.h"
 #include "support/gui_test_rig.h"
 #include "tables/activity_table_model.h"
 #include "tables/portable_table_model.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "alarm/sound_player.h"
-#include "app/clock.h"
+#include "alarms/sound_player.h"
 #include "app/message_sink.h"
+#include "model/clock.h"
 
 #include <QStringList>
 

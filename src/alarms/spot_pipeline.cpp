@@ -1,10 +1,10 @@
-#include "cluster/spot_pipeline.h"
+#include "alarms/spot_pipeline.h"
 
-#include "cluster/alarm_matcher.h"
-#include "cluster/display_filter.h"
-#include "cluster/message_log.h"
-#include "cluster/spot.h"
-#include "cluster/spot_parser.h"
+#include "alarms/alarm_matcher.h"
+#include "spots/display_filter.h"
+#include "spots/message_log.h"
+#include "spots/spot.h"
+#include "spots/spot_parser.h"
 
 SpotPipeline::SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog &messageLog, QObject *parent)
     : QObject(parent), m_settings(settings), m_matcher(matcher), m_messageLog(messageLog)

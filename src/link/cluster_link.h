@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cluster/line_framer.h"
+#include "spots/line_framer.h"
 
 #include <QAbstractSocket>
 #include <QByteArray>

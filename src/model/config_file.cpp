@@ -1,8 +1,8 @@
-#include "app/config_file.h"
+#include "model/config_file.h"
 
-#include "app/alarm_list.h"
-#include "app/band.h"
-#include "app/settings.h"
+#include "model/alarm_list.h"
+#include "model/band.h"
+#include "model/settings.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -5,8 +5,6 @@
 #include <QTimer>
 
 class AlarmList;
-class Clock;
-class PortableTableModel;
 class Settings;
 class SoundOutput;
 
@@ -28,13 +26,12 @@ public:
     static constexpr int kFallbackAlarmSeconds = 20;
     static constexpr int kMaxAlarmSeconds = 65;
 
-    AlarmNotifier(Settings &settings, AlarmList &list, SoundOutput &sound, PortableTableModel &portableTable,
-                  const Clock &clock, QObject *parent = nullptr);
+    AlarmNotifier(Settings &settings, AlarmList &list, SoundOutput &sound, QObject *parent = nullptr);
 
     // ShowCallAlarm: sound (when allowed and not already shown), block countdown restart, captions,
     // hide timer, shown.
     void showCallAlarm(int entry, const QString &call, const QString &text, const QString &qrg);
-    // ShowPortableAlarm: sound gate, table record, captions, hide timer, shown.
+    // ShowPortableAlarm: sound gate, captions, hide timer, shown (the /P table records it from the signal).
     void showPortableAlarm(const QString &call, const QString &qrg);
 
     // A hide timer fired (Timer1_Timer / Timer2_Timer), or the window was closed by other means.
@@ -67,8 +64,6 @@ private:
     Settings &m_settings;
     AlarmList &m_list;
     SoundOutput &m_sound;
-    PortableTableModel &m_portableTable;
-    const Clock &m_clock;
     State m_call;
     State m_portable;
 };

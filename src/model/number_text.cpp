@@ -1,4 +1,4 @@
-#include "app/number_text.h"
+#include "model/number_text.h"
 
 std::optional<long long> parseWholeNumber(QStringView text)
 {

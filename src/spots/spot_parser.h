@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cluster/spot.h"
+#include "spots/spot.h"
 
 #include <QString>
 #include <QStringView>

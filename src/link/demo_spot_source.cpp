@@ -1,6 +1,6 @@
-#include "cluster/demo_spot_source.h"
+#include "link/demo_spot_source.h"
 
-#include "app/alarm_list.h"
+#include "model/alarm_list.h"
 
 #include <QDateTime>
 #include <QTcpServer>

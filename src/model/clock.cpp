@@ -1,4 +1,4 @@
-#include "app/clock.h"
+#include "model/clock.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
-#include "alarm/sound_output.h"
+#include "alarms/sound_output.h"
 
-#include "alarm/sound_player.h"
+#include "alarms/sound_player.h"
 
 SoundOutput::SoundOutput(SoundPlayer &player, QObject *parent) : QObject(parent), m_player(player) {}
 

@@ -1,4 +1,4 @@
-#include "cluster/server_log.h"
+#include "link/server_log.h"
 
 bool ServerLog::open(const QString &path)
 {

@@ -1,8 +1,8 @@
-#include "cluster/display_filter.h"
+#include "spots/display_filter.h"
 
-#include "app/number_text.h"
-#include "app/settings.h"
-#include "cluster/spot.h"
+#include "model/number_text.h"
+#include "model/settings.h"
+#include "spots/spot.h"
 
 bool passesDisplayFilter(const Spot &spot, const Settings &settings)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/band.h"
+#include "model/band.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "alarm/block_timers.h"
+#include "alarms/block_timers.h"
 
-#include "app/alarm_list.h"
-#include "app/number_text.h"
+#include "model/alarm_list.h"
+#include "model/number_text.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "cluster/cluster_link.h"
+#include "link/cluster_link.h"
 
-#include "app/settings.h"
-#include "cluster/server_log.h"
+#include "link/server_log.h"
+#include "model/settings.h"
 
 #include <QTcpSocket>
 

@@ -1,18 +1,14 @@
-#include "alarm/alarm_notifier.h"
+#include "alarms/alarm_notifier.h"
 
-#include "alarm/sound_output.h"
-#include "app/alarm_list.h"
-#include "app/clock.h"
-#include "app/number_text.h"
-#include "app/settings.h"
-#include "tables/portable_table_model.h"
+#include "alarms/sound_output.h"
+#include "model/alarm_list.h"
+#include "model/number_text.h"
+#include "model/settings.h"
 
 #include <algorithm>
 
-AlarmNotifier::AlarmNotifier(Settings &settings, AlarmList &list, SoundOutput &sound,
-                             PortableTableModel &portableTable, const Clock &clock, QObject *parent)
-    : QObject(parent), m_settings(settings), m_list(list), m_sound(sound), m_portableTable(portableTable),
-      m_clock(clock)
+AlarmNotifier::AlarmNotifier(Settings &settings, AlarmList &list, SoundOutput &sound, QObject *parent)
+    : QObject(parent), m_settings(settings), m_list(list), m_sound(sound)
 {
     for (Kind kind : {Kind::Call, Kind::Portable}) {
         QTimer &timer = state(kind).timer;
@@ -55,7 +51,6 @@ void AlarmNotifier::showCallAlarm(int entry, const QString &call, const QString 
 void AlarmNotifier::showPortableAlarm(const QString &call, const QString &qrg)
 {
     const bool playSound = soundAllowed(Kind::Portable);
-    m_portableTable.record(call, qrg, m_clock.timeText());
     m_portable.captions = Captions{call, QString(), qrg};
     armAndShow(Kind::Portable);
     emit portableAlarmShown(call, qrg);

@@ -1,10 +1,10 @@
-#include "cluster/alarm_matcher.h"
+#include "alarms/alarm_matcher.h"
 
-#include "alarm/alarm_notifier.h"
-#include "app/alarm_list.h"
-#include "app/clock.h"
-#include "app/settings.h"
-#include "cluster/spot.h"
+#include "alarms/alarm_notifier.h"
+#include "model/alarm_list.h"
+#include "model/clock.h"
+#include "model/settings.h"
+#include "spots/spot.h"
 
 #include <algorithm>
 

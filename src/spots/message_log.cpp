@@ -1,4 +1,4 @@
-#include "cluster/message_log.h"
+#include "spots/message_log.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/alarm_list.h"
+#include "model/alarm_list.h"
 
 #include <algorithm>
 

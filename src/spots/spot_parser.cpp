@@ -1,4 +1,4 @@
-#include "cluster/spot_parser.h"
+#include "spots/spot_parser.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,7 +1,7 @@
-#include "alarm/feed_watch.h"
+#include "alarms/feed_watch.h"
 
-#include "alarm/sound_output.h"
-#include "app/settings.h"
+#include "alarms/sound_output.h"
+#include "model/settings.h"
 
 FeedWatch::FeedWatch(Settings &settings, SoundOutput &sound, QObject *parent)
     : QObject(parent), m_settings(settings), m_sound(sound)

@@ -1,6 +1,6 @@
-#include "alarm/alarm_history.h"
+#include "alarms/alarm_history.h"
 
-#include "app/clock.h"
+#include "model/clock.h"
 
 namespace {
 // Fields are tab-separated, so tabs and line breaks inside a text would break the line apart.
