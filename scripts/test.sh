@@ -2,9 +2,9 @@
 # Sets everything up, builds with warnings as errors and runs every test.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-# Folders of src/ include one way only; a circle fails the run before anything is built.
-python3 "$root/scripts/layers.py" "$root"
 "$root/scripts/setup.sh" "$root/build" -DVEMROK_WERROR=ON
+# Folders of src/ include one way only: a circle fails the run.
+python3 "$root/scripts/layers.py" "$root"
 ctest --test-dir "$root/build" --output-on-failure -j "$(nproc)" --timeout 300
 
 # The whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer (with LeakSanitizer), in a
