@@ -31,7 +31,6 @@ struct PipelineHarness {
     FixedClock clock;
     AppCore core{QDir(QStringLiteral("/nonexistent")), sound, messages, clock};
     LineFramer framer;
-    QString line; // decoded into again and again, as the link does
 
     PipelineHarness()
     {
@@ -55,9 +54,6 @@ struct PipelineHarness {
     // Bytes as they arrive from the socket, through framing, decoding and the whole pipeline.
     void feed(QByteArrayView bytes)
     {
-        framer.feed(bytes, [this](QByteArrayView raw) {
-            decodeLine(raw, line);
-            core.processLine(line);
-        });
+        framer.feed(bytes, [this](QByteArrayView raw) { core.processLine(decodeLine(raw)); });
     }
 };

@@ -8,8 +8,8 @@ namespace {
 
 QByteArray callFor(quint32 n)
 {
-    static constexpr std::array<const char *, 12> kPrefixes{"DL", "K", "W", "G", "F", "OK", "SP", "JA", "UA",
-                                                             "I", "EA", "VE"};
+    static constexpr std::array<const char *, 12> kPrefixes{"DL", "K",  "W",  "G", "F",  "OK",
+                                                            "SP", "JA", "UA", "I", "EA", "VE"};
     QByteArray call = kPrefixes[n % kPrefixes.size()];
     call += char('0' + (n / 12) % 10);
     for (quint32 v = n / 120, i = 0; i < 3; ++i, v /= 26)
@@ -34,9 +34,17 @@ QByteArray SpotStream::generate(int count, quint32 seed)
         int lowKhz;
         int weight;
     };
-    static constexpr std::array<BandPlan, 11> kBands{{{1820, 2}, {3510, 8}, {5352, 1}, {7005, 14}, {10110, 4},
-                                                       {14010, 20}, {18070, 3}, {21010, 12}, {24890, 2},
-                                                       {28010, 8}, {50090, 1}}};
+    static constexpr std::array<BandPlan, 11> kBands{{{1820, 2},
+                                                      {3510, 8},
+                                                      {5352, 1},
+                                                      {7005, 14},
+                                                      {10110, 4},
+                                                      {14010, 20},
+                                                      {18070, 3},
+                                                      {21010, 12},
+                                                      {24890, 2},
+                                                      {28010, 8},
+                                                      {50090, 1}}};
     int totalWeight = 0;
     for (const BandPlan &band : kBands)
         totalWeight += band.weight;
@@ -65,13 +73,14 @@ QByteArray SpotStream::generate(int count, quint32 seed)
         const int snr = int(random.bounded(40)) + 3;
         const int wpm = int(random.bounded(30)) + 14;
         const int minute = i / 600 % 1440;
-        const int length = modeRoll < 85
-                               ? std::snprintf(line, sizeof line, "DX de %-9s %8.1f  %-14s %-4s %3d dB %3d WPM  CQ      %02d%02dZ\r\n",
-                                               spotter.constData(), khz, call.constData(), mode, snr, wpm,
-                                               minute / 60, minute % 60)
-                               : std::snprintf(line, sizeof line, "DX de %-9s %8.1f  %-14s %-4s %3d dB %3d BPS  CQ      %02d%02dZ\r\n",
-                                               spotter.constData(), khz, call.constData(), mode, snr, 45,
-                                               minute / 60, minute % 60);
+        const int length =
+            modeRoll < 85
+                ? std::snprintf(
+                      line, sizeof line, "DX de %-9s %8.1f  %-14s %-4s %3d dB %3d WPM  CQ      %02d%02dZ\r\n",
+                      spotter.constData(), khz, call.constData(), mode, snr, wpm, minute / 60, minute % 60)
+                : std::snprintf(
+                      line, sizeof line, "DX de %-9s %8.1f  %-14s %-4s %3d dB %3d BPS  CQ      %02d%02dZ\r\n",
+                      spotter.constData(), khz, call.constData(), mode, snr, 45, minute / 60, minute % 60);
         out.append(line, length);
     }
     return out;

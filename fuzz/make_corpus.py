@@ -75,6 +75,3 @@ write("cluster_link", "node_login", bytes([0, 9, 12]) + b"Welcome to the node\r\
 write("cluster_link", "split_prompt", bytes([0x02, 1, 0]) + b"Please enter your call: \r\n\r\n" + crlf[:400])
 
 # Event writer: mode (0 UTF-16 units, 1 UTF-8, 2 Latin-1), then the text.
-write("json_events", "line", bytes([1]) + spot_lines[2])
-write("json_events", "latin1", bytes([2]) + spot_lines[15] + b"\x7f\x00\x1f\"\\")
-write("json_events", "utf16", bytes([0]) + "Gr\u00fc\u00dfe \U0001F4FB \"x\"\\\t".encode("utf-16-le") + b"\x00\xd8\x41\x00")

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang 14 and runs one of them on its corpus.
 # Usage: fuzz/run.sh TARGET SECONDS [extra libFuzzer options...]
-#   TARGET: receive_path, cluster_link, config_file, spot_parser or json_events (fuzz_ prefix optional)
+#   TARGET: receive_path, cluster_link, config_file or spot_parser (fuzz_ prefix optional)
 # Environment: VEMROK_FUZZ_BUILD (build folder, default build-fuzz), VEMROK_FUZZ_WORK (where the corpus
 # grows and crashes land, default $VEMROK_FUZZ_BUILD/work). The committed seeds in fuzz/corpus/TARGET are
 # read but never written.
@@ -15,7 +15,7 @@ target=${1#fuzz_}
 seconds=$2
 shift 2
 case "$target" in
-  receive_path | cluster_link | config_file | spot_parser | json_events) ;;
+  receive_path | cluster_link | config_file | spot_parser) ;;
   *) echo "unknown target: $target" >&2; exit 2 ;;
 esac
 

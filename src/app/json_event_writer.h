@@ -8,9 +8,10 @@
 
 class AppCore;
 class QIODevice;
+class QJsonObject;
 
 // Headless mode's output: every event of the program as one JSON object per line. The field names and texts
-// are a public interface read by scripts; keep them stable. Keys come in alphabetical order.
+// are a public interface read by scripts; keep them stable. Keys come in alphabetical order (QJsonObject's).
 //
 // On a file or pipe every write is a system call, so the events of one burst of work (one arrival from the
 // server, say) are gathered and written together when the event loop is about to wait again, or once
@@ -34,15 +35,10 @@ public:
     void flush();
 
 private:
-    class Line;
-    // Space for `bytes` more at the end of the gathered events; commit() says how much was used.
-    char *room(qsizetype bytes);
-    void commit(const char *end);
-    void finishLine();
+    void write(const QJsonObject &event);
 
     QIODevice &m_out;
-    QByteArray m_pending; // its first m_used bytes are events not yet written
-    qsizetype m_used = 0;
+    QByteArray m_pending; // events not yet written
     // True on a file or pipe in a thread with an event loop: events wait there until the loop is about to
     // wait itself.
     bool m_flushBeforeWaiting = false;

@@ -244,14 +244,12 @@ void ClusterLink::deliverPendingLines(quint64 generation)
     // Taken out first: a listener may start a nested event loop that reads the next arrival.
     QByteArray lines;
     lines.swap(m_pendingLines);
-    // One text for all lines of the arrival: decoding reuses its memory unless a listener kept a copy.
-    QString line;
     const char *cursor = lines.constData();
     const char *const end = cursor + lines.size();
     while (cursor != end) {
         const auto *lf =
             static_cast<const char *>(std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor)));
-        decodeLine(QByteArrayView(cursor, lf - cursor), line);
+        const QString line = decodeLine(QByteArrayView(cursor, lf - cursor));
         cursor = lf + 1;
         emit lineReceived(line);
         if (generation != m_generation)

@@ -89,5 +89,3 @@ private:
 // afterwards: cluster software ends spot lines with BEL BEL, and other controls would only garble the
 // message window.
 QString decodeLine(QByteArrayView raw);
-// The same into text, reusing its memory: the receive path decodes every line into one buffer.
-void decodeLine(QByteArrayView raw, QString &text);
