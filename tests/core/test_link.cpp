@@ -1,0 +1,301 @@
+// The link against a loopback spot server: login dialogue, framing whatever the network's cuts, hostile
+// bytes, the server log, and every way a connection ends.
+#include "link/cluster_link.h"
+#include "link/server_log.h"
+#include "model/settings.h"
+#include "support/test_spot_server.h"
+
+#include <QFile>
+#include <QHostAddress>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace std::chrono_literals;
+using Connection = ClusterLink::Connection;
+
+namespace {
+
+constexpr int kWait = 15000;
+const QByteArray kLogin = QByteArrayLiteral("TE0ST\r\nSet Dx Filter mode=CW\r\n");
+
+struct Rig {
+    QTemporaryDir dir;
+    Settings settings;
+    ServerLog log;
+    TestSpotServer server;
+    ClusterLink link{settings, log};
+    QStringList statuses;
+    QList<Connection> states;
+    QList<qint64> lostDelays; // ms, the wait chosen at each loss
+    QStringList lines;
+
+    explicit Rig(std::chrono::milliseconds stableLogin = 60s)
+    {
+        settings.applyDefaults();
+        ClusterLink::Timing timing;
+        timing.firstRetry = 50ms;
+        timing.maxRetry = 400ms;
+        timing.stableLogin = stableLogin;
+        link.setTiming(timing);
+        QObject::connect(&link, &ClusterLink::statusChanged, &link,
+                         [this](const QString &s) { statuses << s; });
+        QObject::connect(&link, &ClusterLink::connectionChanged, &link, [this](Connection state) {
+            states << state;
+            if (state == Connection::Lost)
+                lostDelays << link.retryDelay().count();
+        });
+        QObject::connect(&link, &ClusterLink::lineReceived, &link, [this](const QString &l) { lines << l; });
+    }
+    bool start()
+    {
+        if (!server.listen())
+            return false;
+        link.start(server.host(), server.port());
+        return server.waitForLoggedIn();
+    }
+    QString connected() const
+    {
+        return QStringLiteral("connected to Host: 127.0.0.1 Port:%1").arg(server.port());
+    }
+    QByteArray logContent() const
+    {
+        QFile file(dir.filePath(QStringLiteral("log.txt")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+QByteArray crlf(const QString &line)
+{
+    return line.toUtf8() + "\r\n";
+}
+
+} // namespace
+
+class TestLink final : public QObject {
+    Q_OBJECT
+private slots:
+    void sameLinesWhateverTheCuts_data();
+    void sameLinesWhateverTheCuts();
+    void prompts_data();
+    void prompts();
+    void arrivalAnsweringTheCallIsNotDelivered();
+    void dropRefusalAndRejectionBackOff();
+    void silenceAndHangingConnectAreGivenUp();
+    void listenerMayCloseOrRestart();
+};
+
+void TestLink::sameLinesWhateverTheCuts_data()
+{
+    QTest::addColumn<int>("cutting"); // 0 whole, 1 every byte, >1 random seed
+    QTest::newRow("one write") << 0;
+    QTest::newRow("one byte per write") << 1;
+    QTest::newRow("random cuts a") << 2;
+    QTest::newRow("random cuts b") << 3;
+}
+
+// Controls are removed, 8-bit text decoded per line, an endless line dropped, and log.txt gets every byte.
+void TestLink::sameLinesWhateverTheCuts()
+{
+    QFETCH(int, cutting);
+    const QByteArray head = "DX de DL8LAS-#:  14025.0  ";
+    const QByteArray tail = "   CW    25 dB  25 WPM  CQ      1200Z";
+    const auto line = [&](QStringView call) {
+        return QString::fromLatin1(head) + call.toString() + QString::fromLatin1(tail);
+    };
+    const QByteArray stream = head + "DL1ABC    " + tail + "\x07\x07\r\n" + head + "DL1" +
+                              QByteArray(1, '\0') + "ABC\r    " + tail + "\r\n" + QByteArray(3, '\0') +
+                              "\x1b[2J\x7f\r\n" + head + "\xd6K1ABC    " + tail + "\r\n" + head +
+                              "\xc3\x96K1ABC   " + tail + "\n" + head + "\xe2\x82K1ABC   " + tail + "\r\n" +
+                              QByteArray(5000, 'x') + "\r\n" + "Please enter your call: \r\nlogin: \r\n" +
+                              head + "TS0EST    " + tail + "\r\n";
+    const QStringList expected{line(u"DL1ABC    "),
+                               line(u"DL1ABC    "),
+                               QStringLiteral("[2J"),
+                               line(u"\u00d6K1ABC    "),
+                               line(u"\u00d6K1ABC   "),
+                               line(u"\u00e2\u0082K1ABC   "),
+                               QStringLiteral("Please enter your call: "),
+                               QStringLiteral("login: "),
+                               line(u"TS0EST    ")};
+    QList<qsizetype> cuts;
+    if (cutting == 1) {
+        for (qsizetype at = 1; at < stream.size(); at += stream.at(at) == 'x' ? 1000 : 1)
+            cuts << at;
+    } else if (cutting > 1) {
+        QRandomGenerator random(cutting);
+        for (qsizetype at = random.bounded(1, 40); at < stream.size(); at += random.bounded(1, 300))
+            cuts << at;
+    }
+    Rig rig;
+    rig.settings.setOn(Settings::Switch::LogFile, true);
+    QVERIFY(rig.log.open(rig.dir.filePath(QStringLiteral("log.txt"))));
+    QVERIFY(rig.start());
+    rig.server.sendSplitAt(stream, cuts);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.lines, expected, kWait);
+    // The callsign went out once: a prompt after the login is just another line.
+    QCOMPARE(rig.server.received(), kLogin);
+    QCOMPARE(rig.statuses, (QStringList{QStringLiteral("try connect server"),
+                                        QStringLiteral("login to Server"), rig.connected()}));
+    QCOMPARE(rig.states,
+             (QList<Connection>{Connection::Connecting, Connection::Connected, Connection::LoggedIn}));
+    QCOMPARE(rig.logContent(), TestSpotServer::kDefaultPrompt + TestSpotServer::kDefaultGreeting + stream);
+
+    // The log switch is read at each arrival.
+    rig.settings.setOn(Settings::Switch::LogFile, false);
+    rig.server.send(crlf(line(u"NOTLOGGED ")));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.lines.size(), expected.size() + 1, kWait);
+    QCOMPARE(rig.logContent().size(),
+             TestSpotServer::kDefaultPrompt.size() + TestSpotServer::kDefaultGreeting.size() + stream.size());
+}
+
+void TestLink::prompts_data()
+{
+    QTest::addColumn<QByteArray>("prompt");
+    QTest::addColumn<QList<qsizetype>>("cuts");
+    QTest::addColumn<bool>("answered");
+    QTest::newRow("rbn in two reads")
+        << QByteArray("Please enter your call: ") << QList<qsizetype>{13} << true;
+    QTest::newRow("after a banner") << QByteArray("Welcome.\r\n\r\nPlease enter your call: ")
+                                    << QList<qsizetype>{20} << true;
+    QTest::newRow("node login: in two reads") << QByteArray("\r\nlogin: ") << QList<qsizetype>{5} << true;
+    QTest::newRow("lower case") << QByteArray("please enter your call: ") << QList<qsizetype>{} << false;
+    QTest::newRow("Login:") << QByteArray("Login: ") << QList<qsizetype>{} << false;
+}
+
+void TestLink::prompts()
+{
+    QFETCH(QByteArray, prompt);
+    QFETCH(QList<qsizetype>, cuts);
+    QFETCH(bool, answered);
+    Rig rig;
+    rig.settings.setOn(Settings::Switch::LogFile, true);
+    QVERIFY(rig.log.open(rig.dir.filePath(QStringLiteral("log.txt")))); // tells when the link has read it
+    rig.server.setPrompt({});
+    QVERIFY(rig.server.listen());
+    rig.link.start(rig.server.host(), rig.server.port());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.states.contains(Connection::Connected), kWait);
+    rig.server.sendSplitAt(prompt, cuts);
+    if (answered) {
+        QVERIFY(rig.server.waitForLoggedIn());
+        QCOMPARE(rig.server.received(), kLogin);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(rig.logContent(), prompt, kWait);
+        QCOMPARE(rig.server.received(), QByteArray());
+    }
+}
+
+// The arrival that answers the callsign is dropped whole, but a line it leaves open is completed later.
+void TestLink::arrivalAnsweringTheCallIsNotDelivered()
+{
+    Rig rig;
+    const QString first = rbnLine(u"DL8LAS-#", u"14025.0", u"AA1AA");
+    const QString second = rbnLine(u"DL8LAS-#", u"14025.0", u"BB1BB");
+    rig.server.setGreeting("Hello TE0ST\r\n" + crlf(first) + crlf(second).first(30));
+    QVERIFY(rig.start());
+    rig.server.send(crlf(second).sliced(30) + crlf(first));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.lines, (QStringList{second, first}), kWait);
+}
+
+void TestLink::dropRefusalAndRejectionBackOff()
+{
+    Rig rig(200ms);
+    QVERIFY(rig.start());
+    // An unfinished line is not glued to the next connection's first line; a lone BEL greets.
+    rig.server.send("DX de DL8LAS-#:  14025.0  TS0E");
+    rig.server.setGreeting("\x07");
+    rig.server.dropClient();
+    QVERIFY(rig.server.waitForConnections(2));
+    QVERIFY(rig.server.waitForLoggedIn());
+    QCOMPARE(rig.server.transcript(1), kLogin);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.statuses.size(), 7, kWait);
+    QVERIFY(rig.statuses.at(3).startsWith(QStringLiteral("connection lost (")));
+    QVERIFY(rig.statuses.at(3).endsWith(QStringLiteral("), retry in 1 s")));
+    const QString spot = rbnLine(u"DL8LAS-#", u"14025.0", u"TS0EST");
+    rig.server.send(crlf(spot));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.lines, QStringList{spot}, kWait);
+
+    // A node that closes right after the callsign sees the back-off grow, not a storm of logins.
+    QTRY_COMPARE_WITH_TIMEOUT(rig.link.nextRetryDelay().count(), 50, kWait);
+    rig.server.setDropAfterFirstLine(true);
+    rig.server.dropClient();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.lostDelays.size() >= 6, kWait);
+    QCOMPARE(rig.lostDelays.first(6), (QList<qint64>{50, 50, 100, 200, 400, 400}));
+    QCOMPARE(rig.server.transcript(3), QByteArray("TE0ST\r\n"));
+
+    // A login that lasts starts the back-off afresh; refused attempts grow it too.
+    rig.server.setDropAfterFirstLine(false);
+    QVERIFY(rig.server.waitForLoggedIn());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.link.nextRetryDelay().count(), 50, kWait);
+    const qsizetype before = rig.lostDelays.size();
+    rig.server.refuse();
+    rig.server.dropClient();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.lostDelays.size() >= before + 3, kWait);
+    QCOMPARE(rig.lostDelays.sliced(before, 3), (QList<qint64>{50, 100, 200}));
+    QVERIFY(rig.statuses.last().startsWith(QStringLiteral("connect failed (")));
+
+    // close() stops everything, the wait for the next attempt too.
+    rig.link.close();
+    QVERIFY(!rig.link.isRunning());
+    QCOMPARE(rig.link.retryDelay().count(), 0);
+}
+
+void TestLink::silenceAndHangingConnectAreGivenUp()
+{
+    Rig rig;
+    ClusterLink::Timing timing;
+    timing.firstRetry = 50ms;
+    timing.idleTimeout = 1s;
+    rig.link.setTiming(timing);
+    QVERIFY(rig.start());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.states.contains(Connection::Lost), kWait);
+    QCOMPARE(rig.statuses.at(3), QStringLiteral("connection lost (no data for 1 s), retry in 1 s"));
+    QVERIFY(rig.server.waitForConnections(2));
+
+    // A listener whose backlog is full: the kernel drops further SYNs, so a connect just hangs.
+    QTcpServer full;
+    full.setListenBacklogSize(0);
+    QVERIFY(full.listen(QHostAddress::LocalHost));
+    full.pauseAccepting();
+    QTcpSocket filler;
+    filler.connectToHost(QHostAddress::LocalHost, full.serverPort());
+    QVERIFY(filler.waitForConnected(kWait));
+    Rig hanging;
+    timing.connectTimeout = 300ms;
+    timing.firstRetry = 10s;
+    hanging.link.setTiming(timing);
+    hanging.link.start(QStringLiteral("127.0.0.1"), full.serverPort());
+    QTRY_VERIFY_WITH_TIMEOUT(hanging.states.size() >= 2, kWait);
+    if (hanging.states.at(1) == Connection::Connected)
+        QSKIP("this system completed a connect beyond the listen backlog");
+    QCOMPARE(hanging.statuses.at(1), QStringLiteral("connect failed (no answer within 1 s), retry in 10 s"));
+}
+
+// Signals may lead a listener to close or restart the link while an arrival is being handed out.
+void TestLink::listenerMayCloseOrRestart()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    bool restarted = false;
+    connect(&rig.link, &ClusterLink::lineReceived, this, [&] {
+        if (!std::exchange(restarted, true))
+            rig.link.start(rig.server.host(), rig.server.port());
+    });
+    const QString a = rbnLine(u"DL8LAS-#", u"14025.0", u"AA1AA");
+    const QString b = rbnLine(u"DL8LAS-#", u"14025.0", u"BB1BB");
+    rig.server.send(crlf(a) + crlf(b) + "DX de DL8LAS-#:  140");
+    QVERIFY(rig.server.waitForConnections(2));
+    QVERIFY(rig.server.waitForLoggedIn());
+    rig.server.send(crlf(b));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.lines, (QStringList{a, b}), kWait);
+
+    connect(&rig.link, &ClusterLink::lineReceived, this, [&] { rig.link.close(); });
+    rig.server.send(crlf(a) + crlf(b));
+    QVERIFY(rig.server.waitForNoClient());
+    QCOMPARE(rig.lines, (QStringList{a, b, a}));
+}
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "test_link.moc"
