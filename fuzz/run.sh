@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang 14 and runs one of them on its corpus.
 # Usage: fuzz/run.sh TARGET SECONDS [extra libFuzzer options...]
-#   TARGET: receive_path, cluster_link, config_file or spot_parser (fuzz_ prefix optional)
+#   TARGET: receive_path, cluster_link, config_file (fuzz_ prefix optional)
 # Environment: VEMROK_FUZZ_BUILD (build folder, default build-fuzz), VEMROK_FUZZ_WORK (where the corpus
 # grows and crashes land, default $VEMROK_FUZZ_BUILD/work). The committed seeds in fuzz/corpus/TARGET are
 # read but never written.
@@ -15,7 +15,7 @@ target=${1#fuzz_}
 seconds=$2
 shift 2
 case "$target" in
-  receive_path | cluster_link | config_file | spot_parser) ;;
+  receive_path | cluster_link | config_file) ;;
   *) echo "unknown target: $target" >&2; exit 2 ;;
 esac
 
@@ -49,6 +49,6 @@ export QT_LOGGING_RULES=${QT_LOGGING_RULES:-'*.warning=false'}
 options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1
   -artifact_prefix="$artifacts/")
 case "$target" in
-  receive_path | cluster_link | spot_parser) options+=(-dict="$root/fuzz/spot_stream.dict") ;;
+  receive_path | cluster_link) options+=(-dict="$root/fuzz/spot_stream.dict") ;;
 esac
 exec "$build/fuzz/fuzz_$target" "${options[@]}" "$@" "$corpus" "$root/fuzz/corpus/$target"
