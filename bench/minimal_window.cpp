@@ -1,6 +1,9 @@
-// The floor for start-up: a Qt Widgets program that shows one empty window, the size of the main window.
+// The floor for start-up: a Qt Widgets program that shows one window the size of the main window, empty or,
+// with --label, holding one label in the main window's font (so font set-up counts on both sides).
 // With VEMROK_EXIT_WHEN_SHOWN set it ends right after its first picture, exactly as the program does.
 #include <QApplication>
+#include <QFont>
+#include <QLabel>
 #include <QTimer>
 #include <QWidget>
 
@@ -26,6 +29,11 @@ int main(int argc, char **argv)
     Window window;
     window.setWindowTitle(QStringLiteral("minimal"));
     window.resize(843, 582);
+    if (app.arguments().contains(QStringLiteral("--label"))) {
+        auto *label = new QLabel(QStringLiteral("... actual DX Info"), &window);
+        label->setFont(QFont(QStringLiteral("Arial"), 8));
+        label->move(10, 10);
+    }
     window.show();
     return QApplication::exec();
 }

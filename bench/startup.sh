@@ -70,14 +70,19 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 # One unmeasured run each: the page cache and the font cache are warm for both.
 time_once "$minimal" >/dev/null
+time_once "$minimal" --label >/dev/null
 time_once "$program" -C "$work" >/dev/null
-m=() p=()
+m=() l=() p=()
 for _ in $(seq "$runs"); do
   m+=("$(time_once "$minimal")")
+  l+=("$(time_once "$minimal" --label)")
   p+=("$(time_once "$program" -C "$work")")
 done
 mm=$(printf '%s\n' "${m[@]}" | median)
+lm=$(printf '%s\n' "${l[@]}" | median)
 pm=$(printf '%s\n' "${p[@]}" | median)
-printf 'minimal Qt Widgets window: median %d ms  (runs: %s)\n' "$mm" "${m[*]}"
-printf 'vemrok-alarm main window:  median %d ms  (runs: %s)\n' "$pm" "${p[*]}"
-printf 'ratio: %.2f\n' "$(echo "$pm / $mm" | bc -l)"
+printf 'minimal window, empty:      median %d ms  (runs: %s)\n' "$mm" "${m[*]}"
+printf 'minimal window, one label:  median %d ms  (runs: %s)\n' "$lm" "${l[*]}"
+printf 'vemrok-alarm main window:   median %d ms  (runs: %s)\n' "$pm" "${p[*]}"
+printf 'ratio to the empty window: %.2f, to the window with a label: %.2f\n' "$(echo "$pm / $mm" | bc -l)" \
+  "$(echo "$pm / $lm" | bc -l)"
