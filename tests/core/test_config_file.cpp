@@ -82,7 +82,8 @@ struct Model {
 QStringList dump(const Model &model)
 {
     QStringList out;
-    const QStringList texts{u"OwnCall"_qs, u"AlTime"_qs, u"RmtHost"_qs, u"RmtPort"_qs, u"QrqSpeed"_qs};
+    const QStringList texts{u"OwnCall"_qs,  u"AlTime"_qs,   u"RmtHost"_qs, u"RmtPort"_qs,
+                            u"QrqSpeed"_qs, u"RigModel"_qs, u"RigPath"_qs, u"RigSpeed"_qs};
     for (int i = 0; i < Settings::kTextCount; ++i)
         out << texts[i] + u'=' + model.settings.text(static_cast<Settings::Text>(i));
     const QStringList switches = switchNames();
