@@ -15,6 +15,7 @@
 #include "model/config_file.h"
 #include "model/number_text.h"
 #include "model/settings.h"
+#include "rig/rig_control.h"
 #include "spots/message_log.h"
 #include "tables/activity_table_model.h"
 #include "tables/portable_table_model.h"
@@ -32,8 +33,16 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_pipeline(std::make_unique<SpotPipeline>(*m_settings, *m_matcher, *m_messageLog)),
       m_link(std::make_unique<ClusterLink>(*m_settings, *m_serverLog)),
       m_feedWatch(std::make_unique<FeedWatch>(*m_settings, *m_sound)),
-      m_history(std::make_unique<AlarmHistory>(workDir, clock))
+      m_history(std::make_unique<AlarmHistory>(workDir, clock)),
+      m_rig(std::make_unique<RigControl>(*m_settings))
 {
+    m_rigStatusTimer.setSingleShot(true);
+    m_rigStatusTimer.setInterval(kRigStatusMs);
+    connect(&m_rigStatusTimer, &QTimer::timeout, this, [this] { showStatus(m_linkStatus); });
+    connect(m_rig.get(), &RigControl::statusChanged, this, [this](const QString &text) {
+        showStatus(text);
+        m_rigStatusTimer.start();
+    });
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &AppCore::tickSecond);
     connect(m_link.get(), &ClusterLink::lineReceived, this,
@@ -100,6 +109,13 @@ QString AppCore::configPath() const
 
 void AppCore::setStatus(const QString &text)
 {
+    m_linkStatus = text;
+    m_rigStatusTimer.stop();
+    showStatus(text);
+}
+
+void AppCore::showStatus(const QString &text)
+{
     if (m_status == text)
         return;
     m_status = text;
@@ -126,6 +142,11 @@ void AppCore::startUp()
 
     readConfig();
     openServerLog();
+    // Nobody clicks before start-up is over: a radio setting that cannot work is said now.
+    if (const QString problem = m_rig->settingsProblem(); !problem.isEmpty())
+        m_messages.show(QStringLiteral("config.txt: %1; the radio cannot be tuned until it is set right in "
+                                       "Config.")
+                            .arg(problem));
 
     if (m_settings->rmtHost().isEmpty())
         m_settings->setText(Settings::Text::RmtHost, Settings::kDefaultHost);

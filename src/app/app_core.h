@@ -18,6 +18,7 @@ class FeedWatch;
 class MessageLog;
 class MessageSink;
 class PortableTableModel;
+class RigControl;
 class ServerLog;
 class Settings;
 class SoundOutput;
@@ -35,6 +36,8 @@ public:
     static inline const QString kTryConnect = QStringLiteral("try connect server");
     static inline const QString kConfigCreated = QStringLiteral("File config.txt not found, new created");
     static constexpr quint16 kFallbackPort = 7000;
+    // A radio's answer stays this long in the status line, then the link's status is back.
+    static constexpr int kRigStatusMs = 10000;
 
     AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages, const Clock &clock,
             QObject *parent = nullptr);
@@ -81,6 +84,7 @@ public:
     AlarmHistory &history() { return *m_history; }
     ActivityTableModel &activityModel() { return *m_activityModel; }
     PortableTableModel &portableModel() { return *m_portableModel; }
+    RigControl &rig() { return *m_rig; }
     const Clock &clock() const { return m_clock; }
     QTimer &secondTimer() { return m_secondTimer; }
 
@@ -88,7 +92,9 @@ signals:
     void statusChanged(const QString &text);
 
 private:
+    // The link's status; showStatus alone for texts that give way to it again.
     void setStatus(const QString &text);
+    void showStatus(const QString &text);
     void readConfig();
     void openServerLog();
     void connectToServer();
@@ -111,9 +117,12 @@ private:
     std::unique_ptr<ClusterLink> m_link;
     std::unique_ptr<FeedWatch> m_feedWatch;
     std::unique_ptr<AlarmHistory> m_history;
+    std::unique_ptr<RigControl> m_rig;
 
     QTimer m_secondTimer;
     QString m_status = QStringLiteral("Init");
+    QString m_linkStatus = m_status;
+    QTimer m_rigStatusTimer;
     QString m_portNote;
     QString m_overrideHost;
     quint16 m_overridePort = 0;

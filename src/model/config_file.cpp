@@ -49,10 +49,10 @@ constexpr Key entryKey(const char *text, QString AlarmEntry::*field)
 
 // The reader tests the keys in this order and the first match decides: "$SOUNDEN" must come before
 // "$SOUND", and the display keys carry their blank so that "$DX160 " and "$DX160AL" stay apart.
-const std::array<Key, 41> kKeys = [] {
+const std::array<Key, 44> kKeys = [] {
     using S = Settings::Switch;
     using T = Settings::Text;
-    std::array<Key, 41> keys{};
+    std::array<Key, 44> keys{};
     std::size_t n = 0;
     keys[n++] = textKey("$LOGIN", T::OwnCall);
     keys[n++] = textKey("$ALTIME", T::AlTime);
@@ -79,6 +79,9 @@ const std::array<Key, 41> kKeys = [] {
     keys[n++] = entryKey("$QRG", &AlarmEntry::qrg);
     keys[n++] = entryKey("$ENABLE", &AlarmEntry::enable);
     keys[n++] = entryKey("$BLOCKTIME", &AlarmEntry::blockTimeSet);
+    keys[n++] = textKey("$RIGMODEL", T::RigModel);
+    keys[n++] = textKey("$RIGPATH", T::RigPath);
+    keys[n++] = textKey("$RIGSPEED", T::RigSpeed);
     Q_ASSERT(n == keys.size());
     return keys;
 }();
@@ -240,6 +243,12 @@ QByteArray ConfigFile::serialize(const Settings &settings, const AlarmList &list
         out.keyLine(keyOf(which), settings.isOn(which) ? QStringLiteral("on") : QStringLiteral("off"));
         if (which == Settings::Switch::PortMsg)
             out.keyLine(keyOf(Settings::Text::QrqSpeed), settings.qrqSpeed());
+    }
+    // Only with a radio set: a file without one stays exactly what older versions wrote.
+    if (!settings.text(Settings::Text::RigModel).isEmpty()) {
+        for (Settings::Text which :
+             {Settings::Text::RigModel, Settings::Text::RigPath, Settings::Text::RigSpeed})
+            out.keyLine(keyOf(which), settings.text(which));
     }
     out.line(QLatin1StringView(":"));
     // An empty list is never written as empty: slot 0 (the sample entry on a first start) stands in.

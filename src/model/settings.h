@@ -44,8 +44,10 @@ public:
     };
     static constexpr int kSwitchCount = static_cast<int>(Switch::LogFile) + 1;
 
-    enum class Text { OwnCall, AlTime, RmtHost, RmtPort, QrqSpeed };
-    static constexpr int kTextCount = static_cast<int>(Text::QrqSpeed) + 1;
+    // RigModel is Hamlib's model number (empty = no radio), RigPath a device or host:port, RigSpeed a
+    // serial speed (empty = the model's own).
+    enum class Text { OwnCall, AlTime, RmtHost, RmtPort, QrqSpeed, RigModel, RigPath, RigSpeed };
+    static constexpr int kTextCount = static_cast<int>(Text::RigSpeed) + 1;
 
     static constexpr Switch displaySwitch(Band band)
     {

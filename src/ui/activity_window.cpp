@@ -1,10 +1,12 @@
 #include "ui/activity_window.h"
 
 #include "app/app_core.h"
+#include "rig/rig_control.h"
 #include "tables/activity_table_model.h"
 #include "ui/grid_view.h"
 #include "ui/layout_fonts.h"
 #include "ui/table_view_setup.h"
+#include "ui/tune_menu.h"
 #include "ui/twips.h"
 
 #include <QPushButton>
@@ -24,6 +26,7 @@ ActivityWindow::ActivityWindow(AppCore &core, QWidget *parent) : QWidget(parent,
     setUpGridView(*m_table, 1500);
     m_table->setColumnWidth(ActivityTableModel::ColumnAlarm, twips::toPixels(500));
     connect(m_table, &QTableView::doubleClicked, this, &ActivityWindow::cellDoubleClicked);
+    new TuneMenu(*m_table, ActivityTableModel::ColumnQrg, m_core.rig());
 
     auto *reset = new QPushButton(QStringLiteral("Reset Time/Date"), this);
     reset->setObjectName(QStringLiteral("ButtonClrAll"));

@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMouseEvent>
 
 namespace {
 
@@ -43,13 +44,16 @@ AlarmWindow::AlarmWindow(AlarmNotifier &notifier, AlarmNotifier::Kind kind, QWid
         m_text =
             addLabel(QStringLiteral("LabelFoundTxt"), QStringLiteral("Found Text"), 240, 1080, 11535, 495);
         m_qrg = addLabel(QStringLiteral("LabelFoundQrg"), QStringLiteral("QRG"), 240, 1800, 2535, 495);
-        addLabel(QStringLiteral("LabelKhz"), QStringLiteral("kHz"), 3000, 1800, 1215, 495);
+        m_khz = addLabel(QStringLiteral("LabelKhz"), QStringLiteral("kHz"), 3000, 1800, 1215, 495);
     } else {
         resize(twips::size(5145, 2190));
         m_call = addLabel(QStringLiteral("LabelFoundCall"), QStringLiteral("Call..."), 0, 0, 5145, 495);
         m_qrg = addLabel(QStringLiteral("LabelFoundQrg"), QStringLiteral("QRG"), 0, 1080, 2535, 495);
-        addLabel(QStringLiteral("LabelKhz"), QStringLiteral("kHz"), 2760, 1080, 1215, 495);
+        m_khz = addLabel(QStringLiteral("LabelKhz"), QStringLiteral("kHz"), 2760, 1080, 1215, 495);
     }
+
+    m_qrg->installEventFilter(this);
+    m_khz->installEventFilter(this);
 
     if (call) {
         connect(&m_notifier, &AlarmNotifier::callAlarmShown, this, [this] { present(); });
@@ -103,6 +107,26 @@ void AlarmWindow::present()
     show();
     // Raising restacks the window without activating it; the focus stays where the operator is.
     raise();
+}
+
+void AlarmWindow::setTunable(bool tunable)
+{
+    m_tunable = tunable;
+    for (QLabel *label : {m_qrg, m_khz}) {
+        label->setCursor(tunable ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        label->setToolTip(tunable ? QStringLiteral("Click to tune the radio to this frequency") : QString());
+    }
+}
+
+bool AlarmWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The window takes no focus, so the click leaves the keyboard where the operator was typing.
+    if (m_tunable && (watched == m_qrg || watched == m_khz) && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        emit tuneRequested(m_qrg->text());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void AlarmWindow::closeEvent(QCloseEvent *event)

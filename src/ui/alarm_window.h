@@ -18,9 +18,17 @@ public:
     QString callText() const;
     QString alarmText() const; // empty for the portable alarm
     QString qrgText() const;
+    QLabel &qrgLabel() const { return *m_qrg; }
+
+    // With a radio set, a click on the frequency asks to tune to it.
+    void setTunable(bool tunable);
+
+signals:
+    void tuneRequested(const QString &qrg);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QLabel *addLabel(const QString &name, const QString &text, int left, int top, int width, int height);
@@ -32,4 +40,6 @@ private:
     QLabel *m_call = nullptr;
     QLabel *m_text = nullptr; // call alarm only
     QLabel *m_qrg = nullptr;
+    QLabel *m_khz = nullptr;
+    bool m_tunable = false;
 };

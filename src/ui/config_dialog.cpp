@@ -5,14 +5,18 @@
 #include "model/alarm_list.h"
 #include "model/number_text.h"
 #include "model/settings.h"
+#include "rig/hamlib_catalog.h"
+#include "rig/rig_control.h"
 #include "ui/layout_fonts.h"
 #include "ui/qt_sound_player.h"
 #include "ui/switch_binding.h"
 #include "ui/twips.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QEvent>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -119,6 +123,8 @@ ConfigDialog::ConfigDialog(AppCore &core, MessageSink &messages, QWidget *parent
     m_testSound->hide();
     connect(m_testSound, &QPushButton::clicked, this, &ConfigDialog::testSound);
 
+    buildRadioGroup();
+
     auto *quitButton =
         addButton(QStringLiteral("ButtonConfigQuit"), QStringLiteral("Quit"), 9000, 8520, 1215, 495);
     connect(quitButton, &QPushButton::clicked, this, &ConfigDialog::quit);
@@ -203,6 +209,96 @@ void ConfigDialog::refill()
     m_servers->clear();
     m_servers->addItems(serverPresets());
     updateEntryButtons();
+    refillRadio();
+}
+
+void ConfigDialog::buildRadioGroup()
+{
+    auto *group = new QGroupBox(QStringLiteral("Radio"), this);
+    group->setObjectName(QStringLiteral("GroupRadio"));
+    twips::place(*group, 5280, 5280, 4920, 3120);
+    const auto label = [group](const QString &text, int top) {
+        auto *caption = new QLabel(text, group);
+        twips::place(*caption, 120, top, 840, 255);
+        return caption;
+    };
+
+    label(QStringLiteral("Model"), 360);
+    m_rigModel = new QComboBox(group);
+    m_rigModel->setObjectName(QStringLiteral("ComboRigModel"));
+    twips::place(*m_rigModel, 960, 300, 3840, 345);
+    m_rigModel->addItem(QStringLiteral("no radio"), QString());
+    for (const HamlibCatalog::Model &model : HamlibCatalog::models())
+        m_rigModel->addItem(QStringLiteral("%1 (%2)").arg(model.name).arg(model.number),
+                            QString::number(model.number));
+    connect(m_rigModel, &QComboBox::activated, this, &ConfigDialog::rigModelChosen);
+
+    label(QStringLiteral("Port"), 840);
+    m_rigPath = new QLineEdit(group);
+    m_rigPath->setObjectName(QStringLiteral("TxtRigPath"));
+    twips::place(*m_rigPath, 960, 780, 3840, 345);
+
+    label(QStringLiteral("Speed"), 1320);
+    m_rigSpeed = new QComboBox(group);
+    m_rigSpeed->setObjectName(QStringLiteral("ComboRigSpeed"));
+    m_rigSpeed->setEditable(true);
+    m_rigSpeed->addItems({QString(), QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
+                          QStringLiteral("38400"), QStringLiteral("57600"), QStringLiteral("115200")});
+    m_rigSpeed->lineEdit()->setPlaceholderText(QStringLiteral("model's own"));
+    twips::place(*m_rigSpeed, 960, 1260, 1455, 345);
+
+    auto *test = new QPushButton(QStringLiteral("Test"), group);
+    test->setObjectName(QStringLiteral("ButtonRigTest"));
+    test->setAutoDefault(false);
+    test->setToolTip(QStringLiteral("Read the radio's frequency with these settings"));
+    twips::place(*test, 120, 1800, 840, 375);
+    connect(test, &QPushButton::clicked, this, &ConfigDialog::testRig);
+    m_rigAnswer = new QLabel(group);
+    m_rigAnswer->setObjectName(QStringLiteral("LabelRigTest"));
+    m_rigAnswer->setTextFormat(Qt::PlainText);
+    twips::place(*m_rigAnswer, 1080, 1860, 3720, 255);
+    connect(&m_core.rig(), &RigControl::tested, m_rigAnswer, &QLabel::setText);
+
+    auto *hint = new QLabel(QStringLiteral("Tune with a click on a pop-up's frequency, a double-click on a "
+                                           "spot, or a table row's right-click menu."),
+                            group);
+    hint->setWordWrap(true);
+    twips::place(*hint, 120, 2340, 4680, 675);
+}
+
+void ConfigDialog::refillRadio()
+{
+    const Settings &settings = m_core.settings();
+    const QString model = settings.text(Settings::Text::RigModel);
+    int index = m_rigModel->findData(model.trimmed());
+    if (index < 0) {
+        // A hand-edited number Hamlib does not know is shown as it is and kept unless changed.
+        m_rigModel->addItem(QStringLiteral("%1 (unknown to Hamlib)").arg(model), model);
+        index = m_rigModel->count() - 1;
+    }
+    m_rigModel->setCurrentIndex(index);
+    m_rigPath->setText(settings.text(Settings::Text::RigPath));
+    m_rigSpeed->setEditText(settings.text(Settings::Text::RigSpeed));
+    m_rigAnswer->clear();
+    rigModelChosen();
+}
+
+void ConfigDialog::rigModelChosen()
+{
+    const auto model = HamlibCatalog::find(m_rigModel->currentData().toString().toInt());
+    const bool network = model && model->network;
+    // NET rigctl without a port gets the rigctld default, so choosing it is all a logger's user does.
+    if (network && m_rigPath->text().isEmpty() && m_rigModel->currentIndex() > 0)
+        m_rigPath->setText(HamlibCatalog::kNetRigctlPath);
+    m_rigPath->setPlaceholderText(network ? QStringLiteral("host:port") : QStringLiteral("/dev/ttyUSB0"));
+    m_rigSpeed->setEnabled(!model || model->serial);
+}
+
+void ConfigDialog::testRig()
+{
+    m_rigAnswer->setText(QStringLiteral("asking the radio ..."));
+    m_core.rig().test(RigTarget::fromTexts(m_rigModel->currentData().toString(), m_rigPath->text(),
+                                           m_rigSpeed->currentText()));
 }
 
 void ConfigDialog::setScrollRange()
@@ -286,6 +382,9 @@ void ConfigDialog::quit()
     settings.setText(Settings::Text::AlTime, m_alTime->text());
     settings.setText(Settings::Text::RmtHost, m_rmtHost->text());
     settings.setText(Settings::Text::RmtPort, m_rmtPort->text());
+    settings.setText(Settings::Text::RigModel, m_rigModel->currentData().toString());
+    settings.setText(Settings::Text::RigPath, m_rigPath->text());
+    settings.setText(Settings::Text::RigSpeed, m_rigSpeed->currentText());
     m_editCallNr = m_alarmNr->text().toInt() - 1;
     storeEntryFields(m_editCallNr);
     m_core.setConfigCallNr(0);

@@ -6,6 +6,8 @@
 class AppCore;
 class MessageSink;
 class QCheckBox;
+class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -53,6 +55,10 @@ private:
     void showFileList();
     void fileChosen(QListWidgetItem *item);
     void testSound();
+    void buildRadioGroup();
+    void refillRadio();
+    void rigModelChosen();
+    void testRig();
 
     void loadEntryFields();
     void storeEntryFields(int index);
@@ -79,4 +85,8 @@ private:
     QLineEdit *m_blockTime = nullptr;
     QListWidget *m_files = nullptr;
     QPushButton *m_testSound = nullptr;
+    QComboBox *m_rigModel = nullptr;
+    QLineEdit *m_rigPath = nullptr;
+    QComboBox *m_rigSpeed = nullptr;
+    QLabel *m_rigAnswer = nullptr;
 };

@@ -4,7 +4,9 @@
 #include "app/app_core.h"
 #include "model/number_text.h"
 #include "model/settings.h"
+#include "rig/rig_control.h"
 #include "spots/message_log.h"
+#include "spots/spot_parser.h"
 #include "ui/activity_window.h"
 #include "ui/alarm_window.h"
 #include "ui/config_dialog.h"
@@ -18,6 +20,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -144,6 +147,33 @@ MainWindow::MainWindow(AppCore &core, MessageSink &messages, QWidget *parent)
 
     m_callAlarm = std::make_unique<AlarmWindow>(m_core.notifier(), AlarmNotifier::Kind::Call);
     m_portableAlarm = std::make_unique<AlarmWindow>(m_core.notifier(), AlarmNotifier::Kind::Portable);
+    for (AlarmWindow *alarm : {m_callAlarm.get(), m_portableAlarm.get()})
+        connect(alarm, &AlarmWindow::tuneRequested, &m_core.rig(), &RigControl::tune);
+    connect(&m_core.settings(), &Settings::textChanged, this, [this](Settings::Text which) {
+        if (which == Settings::Text::RigModel || which == Settings::Text::RigPath ||
+            which == Settings::Text::RigSpeed)
+            updateTunable();
+    });
+    updateTunable();
+}
+
+void MainWindow::updateTunable()
+{
+    const bool tunable = m_core.rig().isSet();
+    m_callAlarm->setTunable(tunable);
+    m_portableAlarm->setTunable(tunable);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // A double-click on a spot line in the message window tunes the radio to that spot.
+    if (watched == m_output->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+        m_core.rig().isSet()) {
+        const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+        if (const auto spot = parseSpot(m_output->cursorForPosition(at).block().text()))
+            m_core.rig().tune(spot->qrg);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 MainWindow::~MainWindow() = default;
@@ -161,6 +191,7 @@ void MainWindow::buildMessageColumn()
     m_output->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_output->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_output->setPlainText(displayText(m_core.messageLog()));
+    m_output->viewport()->installEventFilter(this);
 
     // A burst of spots becomes one repaint; what is shown in the end is exactly the log's text. The repaint
     // waits for the rest of the interval since the last one: none at all after a quiet spell, so a single
@@ -411,7 +442,7 @@ void MainWindow::showInfo()
 void MainWindow::showPortableTable()
 {
     if (!m_portableTable)
-        m_portableTable = std::make_unique<PortableTableWindow>(m_core.portableModel());
+        m_portableTable = std::make_unique<PortableTableWindow>(m_core.portableModel(), m_core.rig());
     present(*m_portableTable);
 }
 

@@ -69,6 +69,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMessageColumn();
@@ -77,6 +78,7 @@ private:
     void buildButtons();
     void setTabOrder();
     void updateQrqControls();
+    void updateTunable();
     void refreshOutput();
     void showStatus(const QString &text);
     void finish();

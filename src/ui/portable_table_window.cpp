@@ -4,12 +4,13 @@
 #include "ui/grid_view.h"
 #include "ui/layout_fonts.h"
 #include "ui/table_view_setup.h"
+#include "ui/tune_menu.h"
 #include "ui/twips.h"
 
 #include <QPushButton>
 #include <QTableView>
 
-PortableTableWindow::PortableTableWindow(PortableTableModel &model, QWidget *parent)
+PortableTableWindow::PortableTableWindow(PortableTableModel &model, RigControl &rig, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint)
 {
@@ -23,6 +24,7 @@ PortableTableWindow::PortableTableWindow(PortableTableModel &model, QWidget *par
     twips::place(*m_table, 120, 120, 4575, 5175);
     m_table->setModel(&model);
     setUpGridView(*m_table, 1500);
+    new TuneMenu(*m_table, PortableTableModel::ColumnQrg, rig);
 
     auto *close = new QPushButton(QStringLiteral("Close"), this);
     close->setObjectName(QStringLiteral("ClosePAlTable"));

@@ -4,13 +4,14 @@
 
 class PortableTableModel;
 class QTableView;
+class RigControl;
 
 // FormPAlarmTable ("/P-Alarm-Table"): the last 20 portable alarms. "Close" and the close box only
 // hide it; the rows live in the model and are there again on the next showing.
 class PortableTableWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit PortableTableWindow(PortableTableModel &model, QWidget *parent = nullptr);
+    PortableTableWindow(PortableTableModel &model, RigControl &rig, QWidget *parent = nullptr);
 
     QTableView &table() { return *m_table; }
 

@@ -6,8 +6,10 @@
 #include "link/server_log.h"
 #include "model/alarm_list.h"
 #include "model/settings.h"
+#include "rig/rig_control.h"
 #include "spots/message_log.h"
 #include "support/fakes.h"
+#include "support/rigctld_process.h"
 #include "support/test_spot_server.h"
 #include "tables/activity_table_model.h"
 #include "ui/activity_window.h"
@@ -20,6 +22,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -27,6 +31,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -40,6 +45,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 
 using S = Settings::Switch;
 using Kind = AlarmNotifier::Kind;
@@ -144,6 +150,22 @@ QString cells(const QTableView &view, const QList<std::pair<int, int>> &at)
 }
 
 // What a view's viewport repaints.
+// Right-click on a row; the tune entry's text, and a click on it when asked.
+QString tuneEntry(QTableView &view, int row, int column, bool click)
+{
+    const QPoint at = view.visualRect(view.model()->index(row, column)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view.viewport(), &event);
+    auto *menu = view.findChild<QMenu *>(QStringLiteral("TuneMenu"));
+    if (!menu || !menu->isVisible())
+        return QString();
+    const QString text = menu->actions().value(0)->text();
+    if (click)
+        menu->actions().value(0)->trigger();
+    menu->close();
+    return text;
+}
+
 struct PaintRecorder final : QObject {
     explicit PaintRecorder(QAbstractItemView &v) : view(v) { v.viewport()->installEventFilter(this); }
     bool eventFilter(QObject *, QEvent *event) override
@@ -166,6 +188,7 @@ struct PaintRecorder final : QObject {
 class TestGui : public QObject {
     Q_OBJECT
 private slots:
+    void clicksTuneTheDummyRig();
     void switchesAreBoundBothWays()
     {
         Rig rig;
@@ -577,6 +600,87 @@ private slots:
         QTRY_VERIFY(paints.painted(5, 2) && paints.painted(29, 3));
     }
 };
+
+void TestGui::clicksTuneTheDummyRig()
+{
+    if (!RigctldProcess::installed())
+        QSKIP("rigctld (libhamlib-utils) is not installed");
+    RigctldProcess rigctld;
+    rigctld.start();
+    QTRY_VERIFY_WITH_TIMEOUT(rigctld.isListening(), 20000);
+    Rig rig(entries({QStringLiteral("TS0EST")})
+            << QStringLiteral("$PORTAL on") << QStringLiteral("$RIGMODEL 2")
+            << QStringLiteral("$RIGPATH ") + rigctld.path());
+    MainWindow &window = rig.window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const auto tunedTo = [&](const QString &hertz) {
+        QTRY_COMPARE_WITH_TIMEOUT(rigctld.ask(QStringLiteral("f")).value(0), hertz, 20000);
+        QCOMPARE(rigctld.ask(QStringLiteral("m")).value(0), QStringLiteral("CW"));
+    };
+
+    // The pop-up's frequency: tuned, and the keyboard stays with the window that had it.
+    rig.spot(QStringLiteral("TS0EST"), QStringLiteral("14025.0"));
+    AlarmWindow &popup = window.alarmWindow(AlarmNotifier::Kind::Call);
+    QVERIFY(popup.isVisible());
+    // The offscreen platform activates every window it shows; give the keyboard back to the main window.
+    QCoreApplication::processEvents();
+    window.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), &window);
+    QTest::mouseClick(&popup.qrgLabel(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.core.statusText(), QStringLiteral("rig: 14025.0 kHz CW"), 20000);
+    tunedTo(QStringLiteral("14025000"));
+    QCOMPARE(QApplication::activeWindow(), &window);
+
+    // The tables' context menus, on rows with a frequency only.
+    rig.spot(QStringLiteral("TS0EST"), QStringLiteral("7025.0")); // blocked, but heard
+    window.showActivityTable();
+    QTableView &activity = window.activityWindow()->table();
+    QCOMPARE(tuneEntry(activity, 0, 4, true), QStringLiteral("Tune radio to 7025.0 kHz"));
+    tunedTo(QStringLiteral("7025000"));
+
+    rig.spot(QStringLiteral("TS0XX/P"), QStringLiteral("21025.5"));
+    window.showPortableTable();
+    QTableView &portable = window.portableTableWindow()->table();
+    QCOMPARE(tuneEntry(portable, 0, 0, false), QString()); // an empty row
+    QCOMPARE(tuneEntry(portable, 19, 0, true), QStringLiteral("Tune radio to 21025.5 kHz"));
+    tunedTo(QStringLiteral("21025500"));
+
+    // A double-click on a spot line in the message window.
+    rig.spot(QStringLiteral("DL1ABC"), QStringLiteral("3525.0"));
+    auto *output = window.findChild<QPlainTextEdit *>(QStringLiteral("txtOutput"));
+    QTRY_VERIFY(output->toPlainText().contains(QStringLiteral("DL1ABC")));
+    QTextBlock line = output->document()->findBlock(output->toPlainText().indexOf(QStringLiteral("DL1ABC")));
+    QTest::mouseDClick(output->viewport(), Qt::LeftButton, {},
+                       output->cursorRect(QTextCursor(line)).center());
+    tunedTo(QStringLiteral("3525000"));
+
+    // The dialog's Radio group: Hamlib's list with NET rigctl first, and a Test that reads the radio.
+    window.showConfig();
+    ConfigDialog &dialog = *window.configDialog();
+    auto *model = dialog.findChild<QComboBox *>(QStringLiteral("ComboRigModel"));
+    QCOMPARE(model->itemText(1), QStringLiteral("Hamlib NET rigctl (2)"));
+    QCOMPARE(model->currentIndex(), 1);
+    QVERIFY(model->count() > 100);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("ButtonRigTest")), Qt::LeftButton);
+    auto *answer = dialog.findChild<QLabel *>(QStringLiteral("LabelRigTest"));
+    QTRY_COMPARE_WITH_TIMEOUT(answer->text(), QStringLiteral("3525.0 kHz CW"), 20000);
+
+    QVERIFY(rig.core.exitSequence());
+    QFile config(rig.path(QStringLiteral("config.txt")));
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    QVERIFY(config.readAll().contains("$RIGMODEL 2\r\n$RIGPATH " + rigctld.path().toUtf8() +
+                                      "\r\n$RIGSPEED \r\n"));
+
+    // "no radio": no menu entry, and a click on the pop-up does nothing.
+    model->setCurrentIndex(0);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("ButtonConfigQuit")), Qt::LeftButton);
+    QCOMPARE(rig.core.settings().text(Settings::Text::RigModel), QString());
+    QCOMPARE(tuneEntry(activity, 0, 4, false), QString());
+    QTest::mouseClick(&popup.qrgLabel(), Qt::LeftButton);
+    QVERIFY(!rig.core.rig().isBusy());
+}
 
 QTEST_MAIN(TestGui)
 #include "test_gui.moc"
