@@ -39,7 +39,6 @@
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTableView>
@@ -195,15 +194,12 @@ private slots:
         rig.window.show();
         Settings &settings = rig.core.settings();
         // Every box of the main window, in the order of Settings::Switch.
-        const QStringList bands{u"160"_s, u"80"_s, u"60"_s, u"40"_s, u"30"_s,
-                                u"20"_s,  u"17"_s, u"15"_s, u"12"_s, u"10"_s};
-        QStringList boxes{u"CheckShowDx"_s};
-        for (const QString &band : bands)
-            boxes << u"Check"_s + band + u"En"_s;
-        boxes << u"CheckQrqEn"_s << u"CheckPortableEnable"_s << u"CheckAlarmOn"_s;
-        for (const QString &band : bands)
-            boxes << u"CheckAlEn"_s + band;
-        boxes << u"CheckAlEnOp"_s << u"CheckAlEnPortable"_s << u"CheckSoundOn"_s;
+        const QStringList boxes =
+            u"CheckShowDx Check160En Check80En Check60En Check40En Check30En Check20En Check17En Check15En "
+            u"Check12En Check10En CheckQrqEn CheckPortableEnable CheckAlarmOn CheckAlEn160 CheckAlEn80 "
+            u"CheckAlEn60 CheckAlEn40 CheckAlEn30 CheckAlEn20 CheckAlEn17 CheckAlEn15 CheckAlEn12 "
+            u"CheckAlEn10 "
+            u"CheckAlEnOp CheckAlEnPortable CheckSoundOn"_s.split(u' ');
         QCOMPARE(boxes.size(), int(S::LogFile));
         const auto switches = [&settings] {
             QString bits;
@@ -268,8 +264,7 @@ private slots:
         QLabel &status = get<QLabel>(rig.window, u"LabelStatus"_s);
         QCOMPARE(status.text(), AppCore::kTryConnect);
         QVERIFY(rig.server.waitForLoggedIn());
-        QTRY_VERIFY(status.text() != AppCore::kTryConnect);
-        QCOMPARE(status.text(), rig.core.statusText());
+        QTRY_VERIFY(status.text() != AppCore::kTryConnect && status.text() == rig.core.statusText());
         // Lost: what fits on the line, the whole text with its reason in the tip; red after a minute.
         rig.server.refuse();
         rig.server.dropClient();
@@ -303,10 +298,6 @@ private slots:
         const QWidgetList all = QApplication::topLevelWidgets();
         QCOMPARE(std::count_if(all.begin(), all.end(), [](const QWidget *w) { return w->isVisible(); }), 5);
         QVERIFY(!QApplication::activeModalWidget());
-        // Config again: refilled from the stored values.
-        get(*rig.window.configDialog(), u"TxtOwnCall"_s).setText(u"XX1XX"_s);
-        click(rig.window, u"ButtonConfig"_s);
-        QCOMPARE(get(*rig.window.configDialog(), u"TxtOwnCall"_s).text(), u"TE0ST"_s);
     }
 
     void exitSavesAndEndsOrStaysOnceAndReconnects()
@@ -448,8 +439,8 @@ private slots:
         get(dialog, u"TxtOwnCall"_s).setText(u"XX9XX"_s);
         clickBox(logBox);
         QVERIFY(dialog.close());
-        QVERIFY(settings.ownCall() == u"DL9NEW"_s && !settings.isOn(S::LogFile));
-        dialog.open();
+        dialog.open(); // refilled from what is stored
+        QVERIFY(get(dialog, u"TxtOwnCall"_s).text() == u"DL9NEW"_s && !settings.isOn(S::LogFile));
         click(dialog, u"ButtonConfigQuit"_s);
         QVERIFY(!rig.core.serverLog().isOpen());
     }
@@ -477,14 +468,12 @@ private slots:
         QtSoundPlayer player(rig.core.workDir());
         QCOMPARE(player.resolve(u"gong.wav"_s), QFileInfo(rig.path(u"gong.wav"_s)).absoluteFilePath());
         QCOMPARE(player.resolve(u"kukuk.wav"_s), QFileInfo(own.filePath(u"kukuk.wav"_s)).absoluteFilePath());
-        QVERIFY(player.resolve(u"none.wav"_s).isEmpty());
 
         // The dialog offers the working folder's WAVs, then the program's own; a double click picks one.
         ConfigDialog dialog(rig.core, rig.messages);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         auto &files = get<QListWidget>(dialog, u"FileListe"_s);
-        QVERIFY(!files.isVisible());
         QTest::mouseClick(&get(dialog, u"TxtSoundFile"_s), Qt::LeftButton);
         QStringList offered;
         for (int i = 0; i < std::min(files.count(), 4); ++i)
@@ -492,10 +481,6 @@ private slots:
         QCOMPARE(offered.join(u' '), u"a-horn.wav b-bell.wav gong.wav kukuk.wav"_s);
         doubleClick(files, 3);
         QCOMPARE(get(dialog, u"TxtSoundFile"_s).text(), u"kukuk.wav"_s);
-        rig.player.played.clear();
-        files.setCurrentRow(0);
-        click(dialog, u"ButtonTestSound"_s);
-        QCOMPARE(rig.player.played, QStringList{u"a-horn.wav"_s});
     }
 
     void activityTableFollowsTheListAndOpensTheDialog()
@@ -536,6 +521,7 @@ private slots:
         QCOMPARE(table.verticalHeader()->count(), 0);
     }
 
+    // Drawn in a GridView, which gathers the model's changes into at most one picture a period.
     void portableTableShowsEveryNewCall()
     {
         Rig rig({u"$PORTAL on"_s});
@@ -550,11 +536,20 @@ private slots:
         paints.region = {};
         rig.spot(u"F5AAA/P"_s, u"21034.8"_s);
         QTRY_VERIFY(paints.painted(18, 0) && paints.painted(18, 3));
+        QVERIFY(!paints.region.intersects(table.visualRect(table.model()->index(5, 0))));
         QCOMPARE(cells(table, {{18, 0}, {19, 0}, {19, 2}}), u"F5AAA/P|G4XYZ/P|"_s + rig.clock.time);
-        // Once full, a new call moves every row down: all of it is repainted.
-        for (int i = 0; i < 18; ++i)
+        // Calls arriving one by one: at most one picture a period, all of them in the end.
+        paints.count = 0;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        for (int i = 0; i < 18; ++i) {
             rig.spot(u"DL%1X/P"_s.arg(i));
-        QTRY_VERIFY(paints.painted(0, 0));
+            QTest::qWait(10);
+        }
+        QTRY_VERIFY(paints.painted(0, 0) && paints.painted(9, 0));
+        QVERIFY2(paints.count <= elapsed.elapsed() / GridView::kRefreshMs + 2,
+                 qPrintable(QString::number(paints.count)));
+        // Once full, a new call moves every row down: all of it is repainted.
         paints.region = {};
         rig.spot(u"OK1ZZ/P"_s);
         QTRY_VERIFY(paints.painted(0, 0) && paints.painted(10, 0) && paints.painted(19, 0));
@@ -566,38 +561,6 @@ private slots:
         click(rig.window, u"ButtonPAlarmTable"_s);
         QVERIFY(rig.window.portableTableWindow() == &ptable && ptable.isVisible());
         QCOMPARE(cells(table, {{0, 1}}), u"21036.0"_s);
-    }
-
-    void gridViewGathersChangesIntoFewRepaints()
-    {
-        QStandardItemModel model(30, 4);
-        for (int i = 0; i < 120; ++i)
-            model.setItem(i / 4, i % 4, new QStandardItem(QString::number(i)));
-        GridView view;
-        view.setModel(&model);
-        view.verticalHeader()->setDefaultSectionSize(20);
-        view.resize(700, 30 * 20 + 60); // every cell in sight
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        PaintRecorder paints(view);
-        QTest::qWait(2 * GridView::kRefreshMs); // past the first picture
-        paints.count = 0;
-        paints.region = {};
-        // Changes one by one for a while (rows 0, 10, 20): at most one picture a period, just those cells.
-        QElapsedTimer elapsed;
-        elapsed.start();
-        for (int i = 0; i < 30; ++i) {
-            model.item(i % 3 * 10, i % 4)->setText(u"x"_s);
-            QTest::qWait(10);
-        }
-        QTRY_VERIFY(paints.painted(0, 0) && paints.painted(10, 1) && paints.painted(20, 3));
-        QVERIFY2(paints.count <= elapsed.elapsed() / GridView::kRefreshMs + 2,
-                 qPrintable(QString::number(paints.count)));
-        QVERIFY(!paints.region.intersects(view.visualRect(model.index(5, 2))));
-        // More separate changes than it keeps apart: the whole table at once.
-        for (int i = 0; i < 120; ++i)
-            model.item(i / 4, i % 4)->setText(u"y"_s);
-        QTRY_VERIFY(paints.painted(5, 2) && paints.painted(29, 3));
     }
 };
 
