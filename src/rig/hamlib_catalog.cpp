@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <clocale>
 
 namespace {
 
@@ -31,6 +32,10 @@ void HamlibCatalog::load()
 {
     // Once per process, from whichever thread comes first; Hamlib's tables are read-only afterwards.
     static const bool loaded = [] {
+        // Hamlib switches LC_NUMERIC to "C" around its calls and back, from the rig thread, reading a name
+        // that the switch frees. With "C" already in place the switch is a no-op. The program formats its
+        // numbers with Qt, which does not depend on it.
+        std::setlocale(LC_NUMERIC, "C");
         const int level = qBound(0, qEnvironmentVariableIntValue("VEMROK_HAMLIB_DEBUG"), 5);
         rig_set_debug(static_cast<rig_debug_level_e>(level));
         rig_load_all_backends();

@@ -131,8 +131,8 @@ void TestRigControl::tunesDummyRig()
     QTRY_VERIFY_WITH_TIMEOUT(rigctld.isListening(), 20000);
     control.tune(QStringLiteral("14025.0"));
     QTRY_COMPARE_WITH_TIMEOUT(rig.core().statusText(), QStringLiteral("rig: 14025.0 kHz CW"), 20000);
-    QCOMPARE(rigctld.ask(QStringLiteral("f")), QStringList{QStringLiteral("14025000")});
-    QCOMPARE(rigctld.ask(QStringLiteral("m")).value(0), QStringLiteral("CW"));
+    QCOMPARE(rigctld.ask(QStringLiteral("f")), QStringLiteral("14025000"));
+    QCOMPARE(rigctld.ask(QStringLiteral("m")), QStringLiteral("CW"));
 
     // A burst of clicks: the one running goes through, the last one replaces those that waited.
     QSignalSpy status(&control, &RigControl::statusChanged);
@@ -140,12 +140,7 @@ void TestRigControl::tunesDummyRig()
         control.tune(QString::fromLatin1(qrg));
     QTRY_COMPARE_WITH_TIMEOUT(status.count(), 2, 20000);
     QCOMPARE(status.last().first().toString(), QStringLiteral("rig: 7030.5 kHz CW"));
-    QCOMPARE(rigctld.ask(QStringLiteral("f")), QStringList{QStringLiteral("7030500")});
-
-    QSignalSpy tested(&control, &RigControl::tested);
-    control.test(RigTarget::fromTexts(QStringLiteral("2"), rigctld.path(), QString()));
-    QTRY_COMPARE_WITH_TIMEOUT(tested.count(), 1, 20000);
-    QCOMPARE(tested.first().first().toString(), QStringLiteral("7030.5 kHz CW"));
+    QCOMPARE(rigctld.ask(QStringLiteral("f")), QStringLiteral("7030500"));
 
     // rigctld goes away while the program runs.
     rigctld.stop();

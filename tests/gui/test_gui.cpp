@@ -579,8 +579,8 @@ void TestGui::clicksTuneTheDummyRig()
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     const auto tunedTo = [&](const QString &hertz) {
-        QTRY_COMPARE_WITH_TIMEOUT(rigctld.ask(QStringLiteral("f")).value(0), hertz, 20000);
-        QCOMPARE(rigctld.ask(QStringLiteral("m")).value(0), QStringLiteral("CW"));
+        QTRY_COMPARE_WITH_TIMEOUT(rigctld.ask(QStringLiteral("f")), hertz, 20000);
+        QCOMPARE(rigctld.ask(QStringLiteral("m")), QStringLiteral("CW"));
     };
 
     // The pop-up's frequency: tuned, and the keyboard stays with the window that had it.
