@@ -415,6 +415,7 @@ void TestClusterLink::idleConnectionIsLost()
 {
     ClusterLink::Timing timing = fastTiming();
     timing.idleTimeout = 1000ms;
+    timing.probeTimeout = 500ms;
     Rig rig(timing);
     QVERIFY(rig.server.listen());
     rig.start();
@@ -435,8 +436,9 @@ void TestClusterLink::idleConnectionIsLost()
     // Silence is not.
     QTRY_VERIFY_WITH_TIMEOUT(rig.states.contains(Connection::Lost), kWait);
     const qsizetype lost = rig.states.indexOf(Connection::Lost);
-    QCOMPARE(rig.details.at(lost), QStringLiteral("no data for 1 s"));
-    QCOMPARE(rig.statuses.at(3), QStringLiteral("connection lost (no data for 1 s), retry in 1 s"));
+    QCOMPARE(rig.details.at(lost), QStringLiteral("no data for 2 s"));
+    QCOMPARE(rig.statuses.at(3), QStringLiteral("connection lost (no data for 2 s), retry in 1 s"));
+    QCOMPARE(rig.server.transcript(0), kLogin + "\r\n"); // the unanswered probe
     QVERIFY(rig.server.waitForConnections(2));
     QVERIFY(rig.server.waitForLoggedIn());
 }

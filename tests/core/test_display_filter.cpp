@@ -163,7 +163,8 @@ void TestDisplayFilter::oddLinesAreDroppedOrRepaired()
     QVERIFY(c.shows(QStringLiteral("TE0ST de GB7XX 06-Dec-2026 1200Z dxspider >") + spot));
     QCOMPARE(c.core.messageLog().line(c.core.messageLog().lineCount() - 1), spot);
     QVERIFY(!c.shows(QStringLiteral("Hello TE0ST, this is the server")));
-    QVERIFY(!c.shows(QString(spot).replace(QStringLiteral(" CW "), QStringLiteral(" cw "))));
+    QVERIFY(!c.shows(
+        rbnLine(u"DL8LAS-#", u"14075.0", u"TS0EST").replace(QStringLiteral(" CW "), QStringLiteral(" cw "))));
     QVERIFY(!c.shows(QString(spot).replace(0, 2, QStringLiteral("dx"))));
     QVERIFY(!c.shows(QString()));
 }

@@ -331,7 +331,8 @@ void TestFaultInjection::stalledServerIsGivenUp()
             server.setPrompt(TestSpotServer::kDefaultPrompt);
     });
     ClusterLink::Timing timing = fastTiming();
-    timing.idleTimeout = 1500ms;
+    timing.idleTimeout = 1000ms;
+    timing.probeTimeout = 500ms;
     Client client(server, timing);
     if (afterLogin) {
         QVERIFY(server.waitForLoggedIn(kWait));

@@ -128,12 +128,12 @@ void TestSpotParser::notASpot_data()
     QTest::newRow("ft8") << QStringLiteral(
         "DX de KO7SS-#:   14074.0  TS0EST         FT8   -12 dB  CQ            1200Z");
     QTest::newRow("lower-case cw") << QStringLiteral(
-        "DX de DL8LAS-#:  14025.0  TS0EST         cw    25 dB  25 WPM  CQ      1200Z");
+        "DX de DL8LAS-#:  14075.0  TS0EST         cw    25 dB  25 WPM  CQ      1200Z");
     QTest::newRow("lower-case dx") << QStringLiteral(
         "dx de DL8LAS-#:  14025.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z");
     QTest::newRow("leading blank") << QStringLiteral(
         " DX de DL8LAS-#:  14025.0  TS0EST        CW    25 dB  25 WPM  CQ      1200Z");
-    QTest::newRow("CW at the end") << QStringLiteral("DX de DL8LAS-#:  14025.0  TS0EST         CW");
+    QTest::newRow("CW at the end") << QStringLiteral("DX de DL8LAS-#:  14075.0  TS0EST         CW");
     QTest::newRow("announcement") << QStringLiteral("To ALL de DL8LAS: CW contest this weekend");
     QTest::newRow("CW where the frequency is")
         << QStringLiteral("DX de DL8LAS-#: CW  14025.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z");
