@@ -88,6 +88,8 @@ void AppCore::onConnectionChanged(int state, const QString &detail)
             m_feedWatch->linkLost();
         break;
     case ClusterLink::Connection::LoggedIn:
+        m_feedWatch->linkLoggedIn();
+        break;
     case ClusterLink::Connection::Connecting:
     case ClusterLink::Connection::Connected:
         break;

@@ -21,6 +21,7 @@
 #include <QTest>
 
 using namespace std::chrono_literals;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -69,7 +70,7 @@ struct Node {
 
     explicit Node(const QByteArray &config, ClusterLink::Timing timing = {})
     {
-        QFile file(dir.filePath(QStringLiteral("config.txt")));
+        QFile file(dir.filePath(u"config.txt"_s));
         if (file.open(QIODevice::WriteOnly))
             file.write("$LOGIN TE1ST\r\n" + config);
         file.close();
@@ -89,16 +90,16 @@ struct Node {
         QStringList found;
         for (const QByteArray &line : events.data().split('\n')) {
             const QJsonObject event = QJsonDocument::fromJson(line).object();
-            const QString kind = event.value(QStringLiteral("event")).toString();
+            const QString kind = event.value(u"event"_s).toString();
             if (kinds.contains(kind))
-                found << kind + QStringLiteral(": ") + event.value(field).toVariant().toString();
+                found << kind + u": "_s + event.value(field).toVariant().toString();
         }
         return found;
     }
 
     QByteArray alarmsLog() const
     {
-        QFile file(dir.filePath(QStringLiteral("alarms.log")));
+        QFile file(dir.filePath(u"alarms.log"_s));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };
@@ -165,8 +166,8 @@ void TestClusterNode::capturedSessionAlarmsAndShows_data()
     QTest::newRow("show all") << QByteArray() << QList<int>{0, 1, 2, 3, 4, 5, 6, 7} << QList<int>{0, 1, 2, 3};
     QTest::newRow("all off: talk to me only")
         << QByteArray("$DXMSGALL off\r\n") << QList<int>{} << QList<int>{2, 3};
-    QTest::newRow("QRQ 30: spots by frequency have no speed")
-        << QByteArray("$QRQMSG on\r\n") << QList<int>{0, 1, 2, 3, 4, 7} << QList<int>{0, 1, 2, 3};
+    QTest::newRow("QRQ 30") << QByteArray("$QRQMSG on\r\n") << QList<int>{0, 1, 2, 3, 4, 7}
+                            << QList<int>{0, 1, 2, 3};
 }
 
 void TestClusterNode::capturedSessionAlarmsAndShows()
@@ -181,33 +182,29 @@ void TestClusterNode::capturedSessionAlarmsAndShows()
     const auto linesOf = [&node](Section section) {
         return QString::fromUtf8(node.capture.value(section))
             .remove(u'\a')
-            .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+            .split(u"\r\n"_s, Qt::SkipEmptyParts);
     };
     QStringList shown;
     for (const int i : spots)
-        shown << QStringLiteral("spot: ") + linesOf(Spots).at(i);
+        shown << u"spot: "_s + linesOf(Spots).at(i);
     for (const int i : messages)
-        shown << QStringLiteral("talk: ") + linesOf(Messages).at(i);
+        shown << u"talk: "_s + linesOf(Messages).at(i);
 
     node.core.startUp();
     QVERIFY(node.server.waitForLoggedIn());
     QVERIFY(node.server.transcript(0).startsWith("TE1ST\r\n"));
     node.server.send(node.capture.value(Spots) + node.capture.value(Messages) +
                      node.capture.value(Propagation));
-    QTRY_COMPARE(node.eventsOf({QStringLiteral("spot"), QStringLiteral("talk")}, QStringLiteral("line")),
-                 shown);
+    QTRY_COMPARE(node.eventsOf({u"spot"_s, u"talk"_s}, u"line"_s), shown);
     QCOMPARE(node.core.messageLog().lineCount(), shown.size());
 
     // People's spots alarm; the quoted ones (TE5AB on 14031.0, TE7ABC/QRP on 14030.0) stamp nothing.
-    QTRY_COMPARE(
-        node.eventsOf({QStringLiteral("call_alarm"), QStringLiteral("portable_alarm")},
-                      QStringLiteral("call")),
-        (QStringList{QStringLiteral("call_alarm: TE5AB"), QStringLiteral("call_alarm: TS0EST"),
-                     QStringLiteral("portable_alarm: TE9XX/P"), QStringLiteral("call_alarm: TE7ABC/QRP"),
-                     QStringLiteral("portable_alarm: TE9XX/P")}));
-    QCOMPARE(node.eventsOf({QStringLiteral("heard")}, QStringLiteral("qrg")).size(), 6);
-    QCOMPARE(node.core.alarmList().at(1).qrg, QStringLiteral("10105.2"));
-    QCOMPARE(node.core.alarmList().at(2).qrg, QStringLiteral("14057.6"));
+    QTRY_COMPARE(node.eventsOf({u"call_alarm"_s, u"portable_alarm"_s}, u"call"_s),
+                 (QStringList{u"call_alarm: TE5AB"_s, u"call_alarm: TS0EST"_s, u"portable_alarm: TE9XX/P"_s,
+                              u"call_alarm: TE7ABC/QRP"_s, u"portable_alarm: TE9XX/P"_s}));
+    QCOMPARE(node.eventsOf({u"heard"_s}, u"qrg"_s).size(), 6);
+    QCOMPARE(node.core.alarmList().at(1).qrg, u"10105.2"_s);
+    QCOMPARE(node.core.alarmList().at(2).qrg, u"14057.6"_s);
 }
 
 // The node says nothing to an idle user for minutes; an empty line brings its prompt back.
@@ -227,8 +224,7 @@ void TestClusterNode::quietNodeIsProbedAndKept()
     QVERIFY(node.server.waitForReceived("\r\n", 2 + 3));
     QVERIFY(node.server.transcript(0).startsWith("TE1ST\r\nSet Dx Filter mode=CW\r\n\r\n\r\n\r\n"));
     QCOMPARE(node.server.connectionCount(), 1);
-    QCOMPARE(node.eventsOf({QStringLiteral("talk"), QStringLiteral("spot")}, QStringLiteral("line")),
-             QStringList());
+    QCOMPARE(node.eventsOf({u"talk"_s, u"spot"_s}, u"line"_s), QStringList());
     QVERIFY(!node.alarmsLog().contains("link_lost"));
 }
 
@@ -243,9 +239,8 @@ void TestClusterNode::serverClosing_data()
     const QList<QByteArray> capture = readCapture();
     const QByteArray sorry = capture.value(Rejection).mid(7); // after the "login: " prompt
     const QByteArray takeOver = capture.value(TakeOver);
-    const QString lost = QStringLiteral("connection lost (%1), retry in %2 s");
-    const QString byNode =
-        lost.arg(QStringLiteral("server: ") + QString::fromLatin1(takeOver).trimmed(), u"120");
+    const QString lost = u"connection lost (%1), retry in %2 s"_s;
+    const QString byNode = lost.arg(u"server: "_s + QString::fromLatin1(takeOver).trimmed(), u"120");
     QTest::newRow("rejected") << sorry << QByteArray() << qint64(10000)
                               << lost.arg(u"server: Sorry TE4ST/P is an invalid callsign", u"10")
                               << qint64(20000) << true;
@@ -279,8 +274,8 @@ void TestClusterNode::serverClosing()
     QTRY_COMPARE(node.core.statusText(), status);
     QTEST(qint64(node.core.link().nextRetryDelay().count()), "nextRetryMs");
     QTEST(node.core.feedWatch().timer().isActive(), "feedDownCounts");
-    QCOMPARE(node.eventsOf({QStringLiteral("connection")}, QStringLiteral("retry_in")).last(),
-             QStringLiteral("connection: ") + status.section(u' ', -2, -2));
+    QCOMPARE(node.eventsOf({u"connection"_s}, u"retry_in"_s).last(),
+             u"connection: "_s + status.section(u' ', -2, -2));
     // Neither the answer nor the close is a restored feed.
     QVERIFY(node.alarmsLog().contains("\tlink_lost\t"));
     QVERIFY(!node.alarmsLog().contains("link_restored"));
@@ -289,11 +284,11 @@ void TestClusterNode::serverClosing()
 void TestClusterNode::homeThroughSymlink()
 {
     QTemporaryDir dir;
-    const QString real = dir.filePath(QStringLiteral("op"));
-    const QString home = dir.filePath(QStringLiteral("home"));
+    const QString real = dir.filePath(u"op"_s);
+    const QString home = dir.filePath(u"home"_s);
     QVERIFY(QDir().mkdir(real));
     QVERIFY(QFile::link(real, home));
-    QCOMPARE(chooseWorkingFolder({}, real, home, {}), home + QStringLiteral("/.local/share/vemrok-alarm"));
+    QCOMPARE(chooseWorkingFolder({}, real, home, {}), home + u"/.local/share/vemrok-alarm"_s);
     QCOMPARE(chooseWorkingFolder({}, dir.path(), home, {}), dir.path());
 }
 
