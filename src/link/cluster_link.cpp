@@ -19,7 +19,7 @@ constexpr qsizetype kLongestPrompt = 22;
 constexpr QByteArrayView kFilterCommand("Set Dx Filter mode=CW\r\n");
 constexpr QByteArrayView kProbe("\r\n");
 
-// What nodes say to the older of two connections with the same call before closing it.
+// What nodes say before closing a connection because another one with the same call has the session.
 constexpr std::array<QLatin1StringView, 3> kTakeOverTexts{QLatin1StringView("Reconnected as"),
                                                           QLatin1StringView("this instance is disconnected"),
                                                           QLatin1StringView("already logged in")};
@@ -254,7 +254,6 @@ void ClusterLink::onIdleCheck()
         return;
     }
     if (silent < m_timing.idleTimeout) {
-        m_probed = false;
         m_idleTimer.start(m_timing.idleTimeout - silent);
         return;
     }
