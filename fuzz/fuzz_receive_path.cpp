@@ -113,8 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const QString line = decodeLine(raw);
             for (const QChar c : line)
                 FUZZ_CHECK((c.unicode() >= 0x20 || c == u'\t') && c.unicode() != 0x7F);
-            // A spot line glued behind a node prompt is read from its "DX de ".
-            const qsizetype spotStart = line.startsWith(u"DX") ? 0 : line.indexOf(u"DX de ");
+            const qsizetype spotStart = spotRecordStart(line);
             const QString spotLine = spotStart > 0 ? line.sliced(spotStart) : line;
             if (const auto spot = parseSpot(spotLine); spot && passesDisplayFilter(*spot, core.settings()))
                 expectedShown.append(spotLine);

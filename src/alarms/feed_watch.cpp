@@ -18,6 +18,11 @@ void FeedWatch::linkLost()
         m_timer.start();
 }
 
+void FeedWatch::linkLoggedIn()
+{
+    m_timer.stop();
+}
+
 void FeedWatch::linkRestored()
 {
     m_timer.stop();

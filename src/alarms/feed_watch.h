@@ -18,7 +18,10 @@ public:
 
     // The link was lost, or an attempt to restore it failed.
     void linkLost();
-    // The link is logged in again.
+    // Logged in again: a quiet feed is no lost one, so the minute stops, but a feed that is down stays
+    // down until the link is restored.
+    void linkLoggedIn();
+    // The link delivers again (a spot, or a login that lasted).
     void linkRestored();
 
     bool isFeedDown() const { return m_down; }

@@ -1,6 +1,7 @@
 #include "alarms/spot_pipeline.h"
 
 #include "alarms/alarm_matcher.h"
+#include "spots/cluster_message.h"
 #include "spots/display_filter.h"
 #include "spots/message_log.h"
 #include "spots/spot.h"
@@ -13,11 +14,15 @@ SpotPipeline::SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog
 
 void SpotPipeline::processLine(const QString &line)
 {
-    // A node prompt sent without a line end glues itself to the front of the next spot line.
     if (line.size() < 2 || line[0] != u'D' || line[1] != u'X') {
-        const qsizetype spotStart = line.indexOf(u"DX de ");
+        const qsizetype spotStart = spotRecordStart(line);
         if (spotStart > 0)
             return processLine(line.sliced(spotStart));
+        const std::optional<ClusterMessage> message = parseClusterMessage(line);
+        if (!message || !passesMessageFilter(*message, m_settings))
+            return;
+        m_messageLog.append(line);
+        emit talkShown(line);
         return;
     }
     // Taken apart as views into the line: nothing is copied unless a field is kept.

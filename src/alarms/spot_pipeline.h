@@ -8,7 +8,8 @@ class MessageLog;
 class Settings;
 
 // The road of one received line: parse it, then the portable alarm, the alarm-list match and last
-// the display decision, in that fixed order.
+// the display decision, in that fixed order. A line that holds no spot may be a talk or an announcement,
+// which goes to the message window by its own rule and raises nothing.
 class SpotPipeline final : public QObject {
     Q_OBJECT
 public:
@@ -19,6 +20,8 @@ public:
 
 signals:
     void spotShown(const QString &line);
+    // A talk or announcement was written to the message window.
+    void talkShown(const QString &line);
 
 private:
     Settings &m_settings;

@@ -50,6 +50,13 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
     connect(m_link.get(), &ClusterLink::statusChanged, this, [this](const QString &text) {
         setStatus(text == kTryConnect && !m_portNote.isEmpty() ? text + m_portNote : text);
     });
+    connect(m_link.get(), &ClusterLink::feedConfirmed, this, [this](const QString &detail) {
+        if (m_outage) {
+            m_outage = false;
+            m_history->record(QStringLiteral("link_restored"), QString(), QString(), detail);
+        }
+        m_feedWatch->linkRestored();
+    });
     connect(m_link.get(), &ClusterLink::connectionChanged, this,
             [this](ClusterLink::Connection state, const QString &detail, int) {
                 onConnectionChanged(static_cast<int>(state), detail);
@@ -85,14 +92,12 @@ void AppCore::onConnectionChanged(int state, const QString &detail)
             m_outage = true;
             m_history->record(QStringLiteral("link_lost"), QString(), QString(), detail);
         }
-        m_feedWatch->linkLost();
+        // Another client took the session: the feed is not down, and the link waits on purpose.
+        if (m_link->lastLoss() != ClusterLink::Loss::TakenOver)
+            m_feedWatch->linkLost();
         break;
     case ClusterLink::Connection::LoggedIn:
-        if (m_outage) {
-            m_outage = false;
-            m_history->record(QStringLiteral("link_restored"), QString(), QString(), detail);
-        }
-        m_feedWatch->linkRestored();
+        m_feedWatch->linkLoggedIn();
         break;
     case ClusterLink::Connection::Connecting:
     case ClusterLink::Connection::Connected:

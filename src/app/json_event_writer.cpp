@@ -91,6 +91,9 @@ void JsonEventWriter::attach(AppCore &core)
     connect(&core.pipeline(), &SpotPipeline::spotShown, this, [this](const QString &line) {
         write({{u"event"_s, u"spot"_s}, {u"line"_s, line}});
     });
+    connect(&core.pipeline(), &SpotPipeline::talkShown, this, [this](const QString &line) {
+        write({{u"event"_s, u"talk"_s}, {u"line"_s, line}});
+    });
     connect(&core.notifier(), &AlarmNotifier::callAlarmShown, this,
             [this](int entry, const QString &call, const QString &text, const QString &qrg) {
                 write({{u"event"_s, u"call_alarm"_s},

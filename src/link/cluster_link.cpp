@@ -3,6 +3,7 @@
 #include "link/server_log.h"
 #include "model/settings.h"
 
+#include <QLatin1StringView>
 #include <QTcpSocket>
 
 #include <algorithm>
@@ -16,6 +17,20 @@ constexpr std::array<QByteArrayView, 2> kPrompts{QByteArrayView("Please enter yo
 constexpr qsizetype kLongestPrompt = 22;
 
 constexpr QByteArrayView kFilterCommand("Set Dx Filter mode=CW\r\n");
+constexpr QByteArrayView kProbe("\r\n");
+
+// What nodes say before closing a connection because another one with the same call has the session.
+constexpr std::array<QLatin1StringView, 3> kTakeOverTexts{QLatin1StringView("Reconnected as"),
+                                                          QLatin1StringView("this instance is disconnected"),
+                                                          QLatin1StringView("already logged in")};
+// A server line in the status is cut to this many characters.
+constexpr qsizetype kMaxShownServerLine = 200;
+
+bool isTakeOver(const QString &line)
+{
+    return std::any_of(kTakeOverTexts.begin(), kTakeOverTexts.end(),
+                       [&line](QLatin1StringView text) { return line.contains(text, Qt::CaseInsensitive); });
+}
 
 int wholeSecondsUp(std::chrono::milliseconds duration)
 {
@@ -46,7 +61,10 @@ ClusterLink::ClusterLink(Settings &settings, ServerLog &log, QObject *parent)
         lose(QStringLiteral("no answer within %1 s").arg(wholeSecondsUp(m_timing.connectTimeout)));
     });
     connect(&m_idleTimer, &QTimer::timeout, this, &ClusterLink::onIdleCheck);
-    connect(&m_stableTimer, &QTimer::timeout, this, [this] { m_nextDelay = m_timing.firstRetry; });
+    connect(&m_stableTimer, &QTimer::timeout, this, [this] {
+        m_nextDelay = m_timing.firstRetry;
+        confirmFeed();
+    });
 }
 
 ClusterLink::~ClusterLink()
@@ -116,6 +134,10 @@ void ClusterLink::detachSocket()
     m_stableTimer.stop();
     m_connected = false;
     m_loginState = LoginState::WaitingForPrompt;
+    m_callSent.invalidate();
+    m_probed = false;
+    m_feedConfirmed = false;
+    m_lastLine.resize(0);
     m_framer.clear();
     m_promptTail.clear();
     m_pendingLines.resize(0);
@@ -130,7 +152,7 @@ void ClusterLink::detachSocket()
     ++m_generation;
 }
 
-void ClusterLink::lose(const QString &reason)
+void ClusterLink::lose(const QString &reason, Loss loss, const QString &serverLine)
 {
     if (!m_socket)
         return;
@@ -139,20 +161,63 @@ void ClusterLink::lose(const QString &reason)
     if (!m_running)
         return;
 
-    const std::chrono::milliseconds delay = m_nextDelay;
-    m_nextDelay = std::min(delay * 2, m_timing.maxRetry);
+    m_lastLoss = loss;
+    std::chrono::milliseconds delay = m_timing.maxRetry;
+    // Taking the session straight back would only throw the other client out in turn.
+    if (loss != Loss::TakenOver) {
+        delay = m_nextDelay;
+        m_nextDelay = std::min(delay * 2, m_timing.maxRetry);
+    }
     // The attempt is a timer event of its own: never reconnect from inside a socket signal.
     m_retryTimer.start(delay);
 
     const quint64 generation = m_generation;
     const int seconds = wholeSecondsUp(delay);
+    const QString detail = loss == Loss::Network ? reason : QStringLiteral("server: ") + serverLine;
+    // One arg() call: a "%1" in the server's text must stay text.
     emit statusChanged((wasConnected ? QStringLiteral("connection lost (%1), retry in %2 s")
                                      : QStringLiteral("connect failed (%1), retry in %2 s"))
-                           .arg(reason)
-                           .arg(seconds));
+                           .arg(detail, QString::number(seconds)));
     if (generation != m_generation)
         return;
-    emit connectionChanged(Connection::Lost, reason, seconds);
+    emit connectionChanged(Connection::Lost, detail, seconds);
+}
+
+void ClusterLink::onServerGone(const QString &reason)
+{
+    const QString said = lastServerLine();
+    if (isTakeOver(said))
+        return lose(reason, Loss::TakenOver, said);
+    if (!said.isEmpty() && m_callSent.isValid() &&
+        std::chrono::milliseconds(m_callSent.elapsed()) < m_timing.rejectWindow)
+        return lose(reason, Loss::Rejected, said);
+    lose(reason);
+}
+
+void ClusterLink::keepLastLine(QByteArrayView raw)
+{
+    if (raw.trimmed().isEmpty())
+        return;
+    m_lastLine.resize(raw.size());
+    std::memcpy(m_lastLine.data(), raw.data(), static_cast<std::size_t>(raw.size()));
+}
+
+QString ClusterLink::lastServerLine() const
+{
+    // A last line without its line end is still what the server said last.
+    QString line = decodeLine(m_framer.pending()).trimmed();
+    if (line.isEmpty())
+        line = decodeLine(m_lastLine).trimmed();
+    line.truncate(kMaxShownServerLine);
+    return line;
+}
+
+void ClusterLink::confirmFeed()
+{
+    if (m_feedConfirmed || m_loginState != LoginState::LoggedIn)
+        return;
+    m_feedConfirmed = true;
+    emit feedConfirmed(endpoint());
 }
 
 void ClusterLink::onConnected()
@@ -162,6 +227,7 @@ void ClusterLink::onConnected()
     m_connected = true;
     m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     m_lastArrival.start();
+    m_probed = false;
     m_idleTimer.start(m_timing.idleTimeout);
     emit connectionChanged(Connection::Connected, endpoint(), 0);
 }
@@ -169,24 +235,34 @@ void ClusterLink::onConnected()
 void ClusterLink::onDisconnected()
 {
     const SignalScope scope(m_socketSignalDepth);
-    lose(QStringLiteral("closed by server"));
+    onServerGone(QStringLiteral("closed by server"));
 }
 
 void ClusterLink::onErrorOccurred(QAbstractSocket::SocketError error)
 {
     Q_UNUSED(error);
     const SignalScope scope(m_socketSignalDepth);
-    lose(m_socket ? m_socket->errorString() : QString());
+    onServerGone(m_socket ? m_socket->errorString() : QString());
 }
 
 void ClusterLink::onIdleCheck()
 {
     const std::chrono::milliseconds silent{m_lastArrival.elapsed()};
+    const std::chrono::milliseconds deadline = m_timing.idleTimeout + m_timing.probeTimeout;
+    if (silent >= deadline) {
+        lose(QStringLiteral("no data for %1 s").arg(wholeSecondsUp(deadline)));
+        return;
+    }
     if (silent < m_timing.idleTimeout) {
         m_idleTimer.start(m_timing.idleTimeout - silent);
         return;
     }
-    lose(QStringLiteral("no data for %1 s").arg(wholeSecondsUp(m_timing.idleTimeout)));
+    // Before the login an empty line would answer the prompt; there silence alone decides.
+    if (!m_probed && m_loginState == LoginState::LoggedIn) {
+        m_probed = true;
+        send(kProbe);
+    }
+    m_idleTimer.start(deadline - silent);
 }
 
 void ClusterLink::onReadyRead()
@@ -207,11 +283,17 @@ void ClusterLink::onReadyRead()
             break;
         const QByteArrayView chunk(m_readBuffer.constData(), got);
         m_lastArrival.start();
+        // The probe was answered: the next one is due a whole idle time from now.
+        if (m_probed) {
+            m_probed = false;
+            m_idleTimer.start(m_timing.idleTimeout);
+        }
         if (logging && !m_log.append(chunk))
             emit serverLogFailed(m_log.errorString());
 
         // Framed in every state, so a line begun before the login completed is joined correctly.
         m_framer.feed(chunk, [this, deliver](QByteArrayView raw) {
+            keepLastLine(raw);
             if (deliver) {
                 // Copied by hand: QByteArray::append() goes through a general insert.
                 const qsizetype at = m_pendingLines.size();
@@ -249,9 +331,14 @@ void ClusterLink::deliverPendingLines(quint64 generation)
     while (cursor != end) {
         const auto *lf =
             static_cast<const char *>(std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor)));
-        const QString line = decodeLine(QByteArrayView(cursor, lf - cursor));
+        const QByteArrayView raw(cursor, lf - cursor);
         cursor = lf + 1;
-        emit lineReceived(line);
+        if (!m_feedConfirmed && raw.startsWith("DX de")) {
+            confirmFeed();
+            if (generation != m_generation)
+                return;
+        }
+        emit lineReceived(decodeLine(raw));
         if (generation != m_generation)
             return;
     }
@@ -275,8 +362,11 @@ void ClusterLink::answerPrompt()
     if (!send(QByteArray(m_settings.ownCall().toUtf8() + "\r\n")))
         return;
     m_loginState = LoginState::CallSent;
-    // The prompt has no line end; answered, it must not be glued to the front of the next line.
+    m_callSent.start();
+    // The prompt has no line end; answered, it must not be glued to the front of the next line. Neither
+    // is it the server's answer to the callsign.
     m_framer.clear();
+    m_lastLine.resize(0);
     emit statusChanged(QStringLiteral("login to Server"));
 }
 

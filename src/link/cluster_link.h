@@ -26,6 +26,12 @@ class Settings;
 // The complete lines of that arrival are dropped; from the next arrival on every complete line is
 // delivered through lineReceived. Every byte received is appended to the log when the LogFile switch is
 // on and the log is open, in every state.
+//
+// A quiet node sends nothing for many minutes: after idleTimeout without a byte a logged-in link sends an
+// empty line (every node answers with its prompt), and only probeTimeout later without a byte is the link
+// lost. When the server closes the connection, its last line tells why: a take-over ("Reconnected as",
+// "this instance is disconnected", "already logged in") waits the longest back-off and is not a feed
+// loss; a close within rejectWindow of the callsign is a rejected login. Both show that line.
 class ClusterLink final : public QObject {
     Q_OBJECT
 public:
@@ -33,6 +39,9 @@ public:
     Q_ENUM(LoginState)
     enum class Connection { Connecting, Connected, LoggedIn, Lost };
     Q_ENUM(Connection)
+    // Why the last connection was lost.
+    enum class Loss { Network, Rejected, TakenOver };
+    Q_ENUM(Loss)
 
     // Durations of the connection's life; tests shrink them.
     struct Timing {
@@ -40,10 +49,15 @@ public:
         std::chrono::milliseconds maxRetry{std::chrono::seconds(120)};
         // A connect attempt without an answer is given up after this.
         std::chrono::milliseconds connectTimeout{std::chrono::seconds(30)};
-        // A connection that delivers no byte for this long is dead, whatever TCP thinks.
-        std::chrono::milliseconds idleTimeout{std::chrono::minutes(5)};
-        // Logged in this long, the next loss retries after firstRetry again. A server that closes right
-        // after the callsign never gets there, so it sees a growing back-off.
+        // Silence this long sends the probe; before the login it counts toward the loss all the same.
+        std::chrono::milliseconds idleTimeout{std::chrono::minutes(2)};
+        // No byte this long after the probe: the connection is dead, whatever TCP thinks.
+        std::chrono::milliseconds probeTimeout{std::chrono::seconds(60)};
+        // The server closing this soon after the callsign has rejected the login.
+        std::chrono::milliseconds rejectWindow{std::chrono::seconds(10)};
+        // Logged in this long, the next loss retries after firstRetry again and the feed counts as
+        // restored. A server that closes right after the callsign never gets there, so it sees a growing
+        // back-off.
         std::chrono::milliseconds stableLogin{std::chrono::seconds(60)};
     };
 
@@ -68,6 +82,7 @@ public:
     // The wait before the attempt now pending (zero when none is), and the wait the next loss will get.
     std::chrono::milliseconds retryDelay() const;
     std::chrono::milliseconds nextRetryDelay() const { return m_nextDelay; }
+    Loss lastLoss() const { return m_lastLoss; }
 
 signals:
     void statusChanged(const QString &text);
@@ -75,6 +90,9 @@ signals:
     void connectionChanged(ClusterLink::Connection state, const QString &detail, int retryInSeconds);
     // One complete line received while logged in, decoded and cleaned of control characters.
     void lineReceived(const QString &line);
+    // Once per connection: the login delivered a line beginning with "DX de", or lasted stableLogin. A
+    // login the server answers and then closes is no restored feed.
+    void feedConfirmed(const QString &detail);
     // Writing the server data log failed (disk full, folder gone); listeners must not block in it.
     void serverLogFailed(const QString &error);
 
@@ -86,7 +104,11 @@ private:
     void onDisconnected();
     void onErrorOccurred(QAbstractSocket::SocketError error);
     void onIdleCheck();
-    void lose(const QString &reason);
+    void onServerGone(const QString &reason);
+    void lose(const QString &reason, Loss loss = Loss::Network, const QString &serverLine = {});
+    void keepLastLine(QByteArrayView raw);
+    QString lastServerLine() const;
+    void confirmFeed();
     void detachSocket();
     bool send(QByteArrayView bytes);
     bool containsPrompt(QByteArrayView chunk);
@@ -122,4 +144,10 @@ private:
     QTimer m_idleTimer;
     QTimer m_stableTimer;
     QElapsedTimer m_lastArrival;
+    QElapsedTimer m_callSent;
+    bool m_probed = false;
+    bool m_feedConfirmed = false;
+    Loss m_lastLoss = Loss::Network;
+    // The server's last complete line of this connection, raw (at most LineFramer::kMaxLineLength).
+    QByteArray m_lastLine;
 };

@@ -2,6 +2,7 @@
 
 #include "model/number_text.h"
 #include "model/settings.h"
+#include "spots/cluster_message.h"
 #include "spots/spot.h"
 
 bool passesDisplayFilter(const Spot &spot, const Settings &settings)
@@ -25,4 +26,12 @@ bool passesDisplayFilter(const SpotView &spot, const Settings &settings)
     if (settings.isOn(Settings::Switch::PortMsg) && !spot.isPortableDisplay())
         return false;
     return true;
+}
+
+bool passesMessageFilter(const ClusterMessage &message, const Settings &settings)
+{
+    if (message.kind == ClusterMessage::Kind::Announcement)
+        return settings.isOn(Settings::Switch::DxMsgAll);
+    const QString ownCall = settings.ownCall().trimmed();
+    return !ownCall.isEmpty() && message.to.compare(ownCall, Qt::CaseInsensitive) == 0;
 }

@@ -61,6 +61,7 @@ public:
 
     // Bytes of the unterminated line held back; never more than kMaxLineLength.
     qsizetype pendingSize() const { return m_tail.size(); }
+    QByteArrayView pending() const { return m_tail; }
 
 private:
     static QByteArrayView withoutCr(QByteArrayView line)

@@ -1,5 +1,12 @@
 #include "spots/spot_parser.h"
 
+#include "spots/cluster_message.h"
+
+#include <QLatin1StringView>
+
+#include <algorithm>
+#include <array>
+
 namespace {
 
 // 0-based layout positions of the standard line.
@@ -66,14 +73,65 @@ std::optional<Fields> findFields(QStringView line, qsizetype cwPos)
     return Fields{line.sliced(kQrgColumn, kQrgWidth).trimmed(), call};
 }
 
+// People on a cluster write no mode word; RBN always does.
+constexpr std::array<QLatin1StringView, 21> kModeWords{
+    QLatin1StringView("FT8"),    QLatin1StringView("FT4"),   QLatin1StringView("RTTY"),
+    QLatin1StringView("PSK"),    QLatin1StringView("PSK31"), QLatin1StringView("PSK63"),
+    QLatin1StringView("BPSK"),   QLatin1StringView("SSB"),   QLatin1StringView("USB"),
+    QLatin1StringView("LSB"),    QLatin1StringView("AM"),    QLatin1StringView("FM"),
+    QLatin1StringView("JT65"),   QLatin1StringView("JT9"),   QLatin1StringView("MSK144"),
+    QLatin1StringView("Q65"),    QLatin1StringView("JS8"),   QLatin1StringView("SSTV"),
+    QLatin1StringView("OLIVIA"), QLatin1StringView("DIGI"),  QLatin1StringView("DATA")};
+
+bool isModeWord(QStringView word)
+{
+    return std::any_of(kModeWords.begin(), kModeWords.end(), [word](QLatin1StringView mode) {
+        return word.compare(mode, Qt::CaseInsensitive) == 0;
+    });
+}
+
+bool holdsModeWord(QStringView text)
+{
+    for (qsizetype at = findNotBlank(text, 0); at < text.size();) {
+        const qsizetype end = findBlank(text, at);
+        if (isModeWord(text.sliced(at, end - at)))
+            return true;
+        at = findNotBlank(text, end);
+    }
+    return false;
+}
+
+// A line without " CW ": the same fields, kept only when the frequency is a CW one and the comment after
+// the call names no other mode.
+std::optional<Fields> findFieldsByFrequency(QStringView line)
+{
+    QStringView qrg;
+    qsizetype callStart = 0;
+    if (const qsizetype colon = spotterColon(line); colon >= 0) {
+        const qsizetype qrgStart = findNotBlank(line, colon + 1);
+        const qsizetype qrgEnd = findBlank(line, qrgStart);
+        qrg = line.sliced(qrgStart, qrgEnd - qrgStart);
+        callStart = findNotBlank(line, qrgEnd);
+    } else {
+        if (line.size() <= kCallColumn)
+            return std::nullopt;
+        qrg = line.sliced(kQrgColumn, kQrgWidth).trimmed();
+        callStart = findNotBlank(line, kCallColumn);
+    }
+    if (!isCwFrequency(qrg))
+        return std::nullopt;
+    const qsizetype callEnd = findBlank(line, callStart);
+    if (callStart >= callEnd || holdsModeWord(line.sliced(callEnd)))
+        return std::nullopt;
+    return Fields{qrg, line.sliced(callStart, callEnd - callStart)};
+}
+
 std::optional<SpotView> parseView(QStringView line)
 {
     if (!line.startsWith(u"DX"))
         return std::nullopt;
     const qsizetype cw = line.indexOf(u" CW ");
-    if (cw < 0)
-        return std::nullopt;
-    const std::optional<Fields> fields = findFields(line, cw);
+    const std::optional<Fields> fields = cw >= 0 ? findFields(line, cw) : findFieldsByFrequency(line);
     if (!fields)
         return std::nullopt;
 
@@ -83,7 +141,8 @@ std::optional<SpotView> parseView(QStringView line)
     spot.qrg = fields->qrg;
     spot.band = bandOfQrg(fields->qrg);
     spot.suffix = fields->call.size() > 2 ? fields->call.last(2) : fields->call;
-    if (const qsizetype wpm = line.indexOf(u"WPM"); wpm >= 4) {
+    // A spot taken by its frequency has no speed, whatever its comment says.
+    if (const qsizetype wpm = cw >= 0 ? line.indexOf(u"WPM") : -1; wpm >= 4) {
         spot.wpmPos = static_cast<int>(wpm + 1);
         spot.speedText = line.sliced(wpm - 4, 3);
     }
@@ -154,4 +213,46 @@ std::optional<Band> bandOfQrg(QStringView qrg)
         }
     }
     return bandOfMegahertz(value / 1000);
+}
+
+bool isCwFrequency(QStringView qrg)
+{
+    struct Segment {
+        double from; // kHz, included
+        double to;   // kHz, excluded
+    };
+    // The CW segments of the IARU Region 1 band plan.
+    constexpr std::array<Segment, 10> kSegments{{{1810, 1838},
+                                                 {3500, 3570},
+                                                 {5351.5, 5354},
+                                                 {7000, 7040},
+                                                 {10100, 10130},
+                                                 {14000, 14070},
+                                                 {18068, 18095},
+                                                 {21000, 21070},
+                                                 {24890, 24915},
+                                                 {28000, 28070}}};
+    // bandOfQrg admits plain decimal numbers only, and every segment lies in a band.
+    if (!bandOfQrg(qrg))
+        return false;
+    bool ok = false;
+    const double khz = qrg.toDouble(&ok);
+    return ok && std::any_of(kSegments.begin(), kSegments.end(),
+                             [khz](const Segment &s) { return khz >= s.from && khz < s.to; });
+}
+
+qsizetype spotRecordStart(QStringView line)
+{
+    if (line.startsWith(u"DX"))
+        return 0;
+    if (parseClusterMessage(line))
+        return -1;
+    // A node prompt sent without a line end glues itself to the front of the next spot line.
+    const qsizetype start = line.indexOf(u"DX de ");
+    if (start <= 0)
+        return -1;
+    qsizetype end = start;
+    while (end > 0 && isBlank(line[end - 1]))
+        --end;
+    return end > 0 && line[end - 1] == u'>' ? start : -1;
 }

@@ -70,6 +70,8 @@ void TestAlarmHistory::alarmsAndOutagesAreAppendedAndFeedLossAlarmsOnce()
     clock.utc = clock.utc.addSecs(60);
     QVERIFY(server.listen());
     QTRY_VERIFY_WITH_TIMEOUT(server.waitForLoggedIn(), 10000);
+    QVERIFY(server.waitForConnections(2) && server.waitForLoggedIn());
+    server.send(rbnBytes(u"DL8LAS-#", u"14030.0", u"TE2XYZ")); // the feed is back with its first spot
     QTRY_COMPARE(feed.size(), 2);
     QVERIFY(!core.feedWatch().isFeedDown());
     QVERIFY(core.exitSequence());

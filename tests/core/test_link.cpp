@@ -248,10 +248,12 @@ void TestLink::silenceAndHangingConnectAreGivenUp()
     ClusterLink::Timing timing;
     timing.firstRetry = 50ms;
     timing.idleTimeout = 1s;
+    timing.probeTimeout = 500ms;
     rig.link.setTiming(timing);
     QVERIFY(rig.start());
     QTRY_VERIFY_WITH_TIMEOUT(rig.states.contains(Connection::Lost), kWait);
-    QCOMPARE(rig.statuses.at(3), QStringLiteral("connection lost (no data for 1 s), retry in 1 s"));
+    QCOMPARE(rig.statuses.at(3), QStringLiteral("connection lost (no data for 2 s), retry in 1 s"));
+    QCOMPARE(rig.server.transcript(0), kLogin + "\r\n"); // the unanswered probe
     QVERIFY(rig.server.waitForConnections(2));
 
     // A listener whose backlog is full: the kernel drops further SYNs, so a connect just hangs.

@@ -274,6 +274,8 @@ private slots:
         rig.core.feedWatch().expire();
         QCOMPARE(status.palette().color(QPalette::WindowText), QColor(208, 0, 0));
         QVERIFY(rig.server.listen());
+        QVERIFY(rig.server.waitForConnections(2, 20000) && rig.server.waitForLoggedIn());
+        rig.server.send(rbnBytes(u"DL8LAS-#", u"14030.0", u"TE2XYZ")); // the feed is back with its first spot
         QTRY_COMPARE_WITH_TIMEOUT(status.palette().color(QPalette::WindowText), normal, 20000);
     }
 
