@@ -4,7 +4,8 @@
 It plays an RBN node (prompt, call, greeting, filter command), then sends the lines of FILE over and over:
   --rate N      N lines a second, in 10 ms slices, for --seconds (0 = forever);
   --rate 0      nothing at all after the login (the idle measurement);
-  --burst       the whole file in one go, as fast as the client takes it.
+  --burst       the whole file in one go, 64 KiB a write, as fast as the client takes it
+                (--sentinel CALL: then one last spot line for CALL).
 With --no-login the lines start right after the connection (for a bare `nc | grep` client).
 
 Whether the client kept up is read from the sockets: the bytes the kernel still holds unsent here
@@ -78,8 +79,12 @@ class Stats:
 def stream(conn, lines, args, stats):
     if args.burst:
         data = b"".join(lines)
+        if args.sentinel:
+            data += ("DX de DL8LAS-#:  14025.0  %-14s CW    25 dB  25 WPM  CQ      1200Z\r\n" % args.sentinel).encode()
         stats.data["burst_started"] = time.time()
-        conn.sendall(data)
+        # 64 KiB a write, as a busy node's socket hands it over.
+        for at in range(0, len(data), 65536):
+            conn.sendall(data[at:at + 65536])
         stats.data["lines_sent"] = len(lines)
         stats.data["cw_lines_sent"] = data.count(b" CW ")
         stats.data["bytes_sent"] = len(data)
@@ -137,6 +142,7 @@ def main():
     parser.add_argument("--rate", type=float, default=1000)
     parser.add_argument("--seconds", type=float, default=60)
     parser.add_argument("--burst", action="store_true")
+    parser.add_argument("--sentinel", default="", help="a last spot line for this call after the burst")
     parser.add_argument("--delay", type=float, default=0, help="seconds between login and the first line")
     parser.add_argument("--no-login", action="store_true")
     parser.add_argument("--stats", default="")

@@ -1,5 +1,5 @@
 // Runs the whole receive path over a file of spot lines, read in 1 MiB chunks as from a socket, and
-// prints how many lines were shown. Timed from outside against grep by bench/vs_grep.sh.
+// prints how many lines were shown; for profiling the receive path with callgrind.
 // With --events it writes the headless program's JSON event stream to stdout instead (the count goes to
 // stderr), so the event writer's share can be measured and profiled.
 #include "alarms/spot_pipeline.h"

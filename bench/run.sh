@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, in build-bench, Google Benchmark from Debian) and runs them:
 #   1. every stage of the receive path and the whole path (bench_pipeline; extra arguments go to it),
-#   2. the whole path against grep on 1,000,000 generated lines (vs_grep.sh),
-#   3. a 1,000,000-line burst from a loopback socket: the headless program against nc | grep (burst.py),
-#   4. start-up against a minimal Qt Widgets window (startup.sh),
-#   5. with --load first: the end-to-end load and idle runs (load.sh, about 9 minutes).
+#   2. a 1,000,000-line burst from a loopback socket: the headless program against nc | grep (burst.py),
+#   3. start-up against a minimal Qt Widgets window, empty and with one label (startup.sh),
+#   4. with --load first: the end-to-end load and idle runs (load.sh, about 9 minutes).
 # Usage: bench/run.sh [--load] [benchmark arguments...]      See bench/README.md.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -26,8 +25,6 @@ build="$root/build-bench"
 
 echo "== stages and whole path (Google Benchmark)"
 "$build/bench/bench_pipeline" "$@"
-echo "== whole path against grep"
-"$root/bench/vs_grep.sh" "$build"
 echo "== burst from a loopback socket"
 tmp=$(mktemp -d /tmp/vemrok-bench.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
