@@ -21,9 +21,7 @@ TestSpotServer::~TestSpotServer()
 
 bool TestSpotServer::listen(quint16 port)
 {
-    if (port == 0)
-        port = m_port;
-    if (!m_server->listen(QHostAddress::LocalHost, port))
+    if (!m_server->listen(QHostAddress::LocalHost, port == 0 ? m_port : port))
         return false;
     m_port = m_server->serverPort();
     return true;
@@ -39,76 +37,45 @@ bool TestSpotServer::isListening() const
     return m_server->isListening();
 }
 
-QByteArray TestSpotServer::received() const
-{
-    QByteArray all;
-    for (const QByteArray &transcript : m_transcripts)
-        all += transcript;
-    return all;
-}
-
 void TestSpotServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-        if (m_client) {
-            disconnect(m_client, nullptr, this, nullptr);
-            m_client->abort();
-            m_client->deleteLater();
-        }
+        dropClient();
         m_client = socket;
         m_greeted = false;
         m_transcripts.append(QByteArray());
-        connect(socket, &QTcpSocket::readyRead, this, &TestSpotServer::onReadyRead);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             if (m_client == socket)
                 m_client = nullptr;
             socket->deleteLater();
         });
-        emit clientConnected();
-        if (m_client == socket && !m_prompt.isEmpty())
-            send(m_prompt);
+        send(m_prompt);
     }
 }
 
-void TestSpotServer::onReadyRead()
+void TestSpotServer::onReadyRead(QTcpSocket *socket)
 {
-    auto *socket = qobject_cast<QTcpSocket *>(sender());
-    if (!socket || socket != m_client)
+    if (socket != m_client)
         return;
     const QByteArray bytes = socket->readAll();
-    QByteArray &transcript = m_transcripts.last();
-    transcript += bytes;
+    m_transcripts.last() += bytes;
     emit bytesReceived(bytes);
-    if (m_client != socket || m_greeted || !transcript.contains("\r\n"))
+    if (m_client != socket || m_greeted || !m_transcripts.last().contains("\r\n"))
         return;
     m_greeted = true;
-    if (m_dropAfterFirstLine) {
+    if (m_dropAfterFirstLine)
         dropClient();
-        return;
-    }
-    if (!m_greeting.isEmpty())
+    else
         send(m_greeting);
-}
-
-void TestSpotServer::writePiece(QByteArrayView piece)
-{
-    if (!m_client)
-        return;
-    m_client->write(piece.data(), piece.size());
-    m_client->flush();
 }
 
 void TestSpotServer::send(QByteArrayView bytes)
 {
-    writePiece(bytes);
-}
-
-void TestSpotServer::sendSplit(QByteArrayView bytes, qsizetype chunkSize)
-{
-    QList<qsizetype> cuts;
-    for (qsizetype at = chunkSize; at < bytes.size(); at += chunkSize)
-        cuts.append(at);
-    sendSplitAt(bytes, cuts);
+    if (!m_client || bytes.isEmpty())
+        return;
+    m_client->write(bytes.data(), bytes.size());
+    m_client->flush();
 }
 
 void TestSpotServer::sendSplitAt(QByteArrayView bytes, const QList<qsizetype> &cuts)
@@ -118,7 +85,7 @@ void TestSpotServer::sendSplitAt(QByteArrayView bytes, const QList<qsizetype> &c
         const qsizetype to = i < cuts.size() ? std::clamp(cuts[i], from, bytes.size()) : bytes.size();
         if (to == from)
             continue;
-        writePiece(bytes.sliced(from, to - from));
+        send(bytes.sliced(from, to - from));
         from = to;
         // Loopback delivers at once; two turns of the loop let a client in this thread read the piece.
         QCoreApplication::processEvents();
@@ -128,13 +95,11 @@ void TestSpotServer::sendSplitAt(QByteArrayView bytes, const QList<qsizetype> &c
 
 void TestSpotServer::dropClient()
 {
-    if (!m_client)
-        return;
-    QTcpSocket *socket = m_client;
-    m_client = nullptr;
-    disconnect(socket, nullptr, this, nullptr);
-    socket->disconnectFromHost();
-    socket->deleteLater();
+    if (QTcpSocket *socket = std::exchange(m_client, nullptr)) {
+        disconnect(socket, nullptr, this, nullptr);
+        socket->disconnectFromHost();
+        socket->deleteLater();
+    }
 }
 
 bool TestSpotServer::waitForConnections(int count, int timeoutMs)
@@ -155,21 +120,18 @@ bool TestSpotServer::waitForReceived(QByteArrayView text, int times, int timeout
 bool TestSpotServer::waitForLoggedIn(int timeoutMs)
 {
     return QTest::qWaitFor(
-        [&] { return !m_transcripts.isEmpty() && m_transcripts.last().contains(kFilterLine); }, timeoutMs);
+        [&] {
+            return !m_transcripts.isEmpty() && m_transcripts.last().contains("Set Dx Filter mode=CW\r\n");
+        },
+        timeoutMs);
 }
 
 QString rbnLine(QStringView spotter, QStringView qrg, QStringView call, int wpm, QStringView time)
 {
-    QString line = QStringLiteral("DX de ");
-    line += QString(spotter.toString() + u':').leftJustified(9);
-    line += qrg.toString().rightJustified(9);
-    line += QStringLiteral("  ");
-    line += call.toString().leftJustified(13);
-    line += QStringLiteral("  CW    25 dB ");
-    line += QString::number(wpm).rightJustified(3);
-    line += QStringLiteral(" WPM  CQ      ");
-    line += time;
-    return line;
+    return u"DX de "_qs + QString(spotter.toString() + u':').leftJustified(9) +
+           qrg.toString().rightJustified(9) + u"  "_qs + call.toString().leftJustified(13) +
+           u"  CW    25 dB "_qs + QString::number(wpm).rightJustified(3) + u" WPM  CQ      "_qs +
+           time.toString();
 }
 
 QByteArray rbnBytes(QStringView spotter, QStringView qrg, QStringView call, int wpm, QStringView time)
