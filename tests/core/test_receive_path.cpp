@@ -16,6 +16,7 @@
 #include "tables/portable_table_model.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
@@ -96,6 +97,24 @@ QString describe(const std::optional<Spot> &s)
         .join(u' ');
 }
 
+// Blocks of lines from a file of tests/data, each ended by an empty line; "#" lines are comments.
+QList<QStringList> dataBlocks(const QString &path)
+{
+    QFile file(path);
+    QList<QStringList> blocks{{}};
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+            if (line.isEmpty() && !blocks.last().isEmpty())
+                blocks.append(QStringList());
+            else if (!line.isEmpty() && !line.startsWith(u'#'))
+                blocks.last().append(line);
+        }
+    }
+    if (blocks.last().isEmpty())
+        blocks.removeLast();
+    return blocks;
+}
+
 const QByteArray kWatched = "$CALL TS0EST\n$TXT say \"hi\"\t!\n$SOUND ts.wav\n$ENABLE on\n$BLOCKTIME 30\n";
 
 } // namespace
@@ -116,58 +135,8 @@ void TestReceivePath::fields_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("fields");
-    const auto row = [](const char *name, const char *line, const char *fields) {
-        QTest::newRow(name) << QString::fromUtf8(line) << QString::fromUtf8(fields);
-    };
-    row("standard", "DX de DL8LAS-#:  14025.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z",
-        "TS0EST 14025.0 [14] 20m ST 58 [ 25]");
-    row("long spotter", "DX de KO7SS-7-#:  14057.6  K7GT           CW    11 dB  22 WPM  CQ      2359Z",
-        "K7GT 14057.6 [14] 20m GT 59 [ 22]");
-    row("frequency a column later",
-        "DX de F8DGY-#:     7018.3 RW1M         CW    14 dB  26 WPM  CQ      1234Z",
-        "RW1M 7018.3 [ 7] 40m 1M 56 [ 26]");
-    row("no blank after colon", "DX de W3LPL-#:7003.9  TS0EST         CW    18 dB  30 WPM  CQ      0001Z",
-        "TS0EST 7003.9 [ 7] 40m ST 54 [ 30]");
-    row("two decimals", "DX de DL8LAS-#:  7018.20  TS0EST         CW    25 dB  25 WPM  CQ      1200Z",
-        "TS0EST 7018.20 [70] 40m ST 58 [ 25]");
-    row("100 wpm /P", "DX de DL8LAS-#:  14025.0  TS0EST/P       CW    25 dB 100 WPM  CQ      1200Z",
-        "TS0EST/P 14025.0 [14] 20m /P 58 [100]");
-    row("call up to CW", "DX de DL8LAS-#:  14025.0  TS0ESTABCDEFGH CW    25 dB  25 WPM  CQ      1200Z",
-        "TS0ESTABCDEFGH 14025.0 [14] 20m GH 58 [ 25]");
-    row("no colon: columns", "DX de DL8LAS-#   14025.0  TS0ESTABCDEFGH CW    25 dB  25 WPM  CQ      1200Z",
-        "TS0ESTABCDEFGH 14025.0 [14] 20m GH 58 [ 25]");
-    row("one-letter call", "DX de DL8LAS-#:  14025.0  K            CW    25 dB  25 WPM  CQ      1200Z",
-        "K 14025.0 [14] 20m K 56 [ 25]");
-    row("no speed", "DX de DL8LAS-#:  14025.0  TS0EST         CW    25 dB  CQ      1200Z",
-        "TS0EST 14025.0 [14] 20m ST 0 []");
-    row("WPM too early", "DX WPM           14025.0  TS0EST         CW    25 dB  CQ      1200Z",
-        "TS0EST 14025.0 [14] 20m ST 0 []");
-    row("tabs", "DX de DL8LAS-#:\t14025.0\tTS0EST CW 25 dB 25 WPM CQ 1200Z",
-        "TS0EST 14025.0 [14] 20m ST 44 [ 25]");
-    row("shortest", "DX de K:7 A CW ", "A 7 [  ] - A 0 []");
-    row("160", "DX de DL8LAS-#:  1823.5  TS0EST         CW    25 dB  25 WPM  CQ      1200Z",
-        "TS0EST 1823.5 [ 1] 160m ST 57 [ 25]");
-    row("144 MHz", "DX de DL8LAS-#: 144000.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z",
-        "TS0EST 144000.0 [14] - ST 58 [ 25]");
-    row("29 MHz", "DX de DL8LAS-#:  29020.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z",
-        "TS0EST 29020.0 [29] - ST 58 [ 25]");
-    row("not a number", "DX de DL8LAS-#:  7O03.9  TS0EST         CW    25 dB  25 WPM  CQ      1200Z",
-        "TS0EST 7O03.9 [ 7] - ST 57 [ 25]");
-    row("comma", "DX de DL8LAS-#:  7003,9  TS0EST         CW    25 dB  25 WPM  CQ      1200Z",
-        "TS0EST 7003,9 [ 7] - ST 57 [ 25]");
-    row("rtty", "DX de DL8LAS-#:  14080.0  TS0EST         RTTY  25 dB  45 BPS  CQ      1200Z", "none");
-    row("ft8", "DX de KO7SS-#:   14074.0  TS0EST         FT8   -12 dB  CQ            1200Z", "none");
-    row("lower-case cw", "DX de DL8LAS-#:  14080.0  TS0EST         cw    25 dB  25 WPM  CQ      1200Z",
-        "none");
-    row("lower-case dx", "dx de DL8LAS-#:  14025.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z",
-        "none");
-    row("leading blank", " DX de DL8LAS-#:  14025.0  TS0EST        CW    25 dB  25 WPM  CQ      1200Z",
-        "none");
-    row("CW as frequency", "DX de DL8LAS-#: CW  14025.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z",
-        "none");
-    row("CW before the call column", "DX de DL8LAS CW 14025.0 TS0EST", "none");
-    row("blank call", "DX de DL8LAS-#   14025.0                 CW    25 dB  25 WPM  CQ      1200Z", "none");
-    row("DX alone", "DX", "none");
+    for (const QStringList &row : dataBlocks(QFINDTESTDATA("../data/spot_fields.txt")))
+        QTest::newRow(qPrintable(row.value(0))) << row.value(1) << row.value(2);
 }
 
 void TestReceivePath::fields()
@@ -182,67 +151,15 @@ void TestReceivePath::rules_data()
     QTest::addColumn<QByteArray>("config");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("events");
-    const auto row = [](const char *name, const QByteArray &config, const QString &line, const char *events) {
-        QTest::newRow(name) << config << line << QString::fromUtf8(events);
-    };
-    const QByteArray alarmBandsOff = "$ALALL off\n";
-    row("watched call", kWatched, rbn(u"TS0EST"), "call0:TS0EST sound:ts.wav heard0@14025.0 spot");
-    row("band switch alarms", alarmBandsOff + "$DX20AL on\n" + kWatched, rbn(u"TS0EST"),
-        "call0:TS0EST sound:ts.wav heard0@14025.0 spot");
-    row("band off: stamped only", alarmBandsOff + "$DX40AL on\n" + kWatched, rbn(u"TS0EST"),
-        "heard0@14025.0 spot");
-    row("no band: only all bands", alarmBandsOff + "$DX10AL on\n" + kWatched, rbn(u"TS0EST", u"29020.0"),
-        "heard0@29020.0 spot");
-    row("no band, all bands", kWatched, rbn(u"TS0EST", u"50090.0"),
-        "call0:TS0EST sound:ts.wav heard0@50090.0 spot");
-    row("OP-List off", "$OPAL off\n" + kWatched, rbn(u"TS0EST"), "heard0@14025.0 spot");
-    row("Enable On is not on", kWatched + "$ENABLE On\n", rbn(u"TS0EST"), "heard0@14025.0 spot");
-    row("sound off", "$SOUNDEN off\n" + kWatched, rbn(u"TS0EST"), "call0:TS0EST heard0@14025.0 spot");
-    row("other case", kWatched, rbn(u"ts0est"), "spot");
-    row("exact call", kWatched, rbn(u"TS0EST/P"), "spot");
-    row("two equal entries", kWatched + "$CALL TS0EST\n$ENABLE on\n", rbn(u"TS0EST"),
-        "call0:TS0EST sound:ts.wav heard0@14025.0 call1:TS0EST heard1@14025.0 spot");
-    row("star", "$CALL TS0EST*\n$ENABLE on\n", rbn(u"TS0EST/QRP"),
-        "call0:TS0EST/QRP sound: heard0@14025.0 spot");
-    row("star in front", "$CALL */MM\n$ENABLE on\n", rbn(u"DL1ABC/MM"),
-        "call0:DL1ABC/MM sound: heard0@14025.0 spot");
-    row("star, other", "$CALL */MM\n$ENABLE on\n", rbn(u"DL1ABC/P"), "spot");
-    row("question mark", "$CALL TS?EST\n$ENABLE on\n", rbn(u"TS0EST"),
-        "call0:TS0EST sound: heard0@14025.0 spot");
-    row("question mark is one", "$CALL TS?EST\n$ENABLE on\n", rbn(u"TSEST"), "spot");
-    row("backtracking", "$CALL *AB*C\n$ENABLE on\n", rbn(u"XABXABYC"),
-        "call0:XABXABYC sound: heard0@14025.0 spot");
-    row("wildcards keep case", "$CALL ts0est*\n$ENABLE on\n", rbn(u"TS0EST"), "spot");
-    row("portable", "$PORTAL on\n", rbn(u"DL1AB/P", u"7003.9"), "portable:DL1AB/P sound:kukuk.wav spot");
-    row("portable, 60 m switch", "$PORTAL on\n" + alarmBandsOff + "$DX60AL on\n", rbn(u"DL1AB/P", u"5354.0"),
-        "spot");
-    row("portable, 60 m all bands", "$PORTAL on\n", rbn(u"DL1AB/P", u"5354.0"),
-        "portable:DL1AB/P sound:kukuk.wav spot");
-    row("portable, band switch", "$PORTAL on\n$OPAL off\n" + alarmBandsOff + "$DX40AL on\n",
-        rbn(u"DL1AB/P", u"7003.9"), "portable:DL1AB/P sound:kukuk.wav spot");
-    row("portable, other band", "$PORTAL on\n" + alarmBandsOff + "$DX40AL on\n", rbn(u"DL1AB/P"), "spot");
-    row("lower-case /p", "$PORTAL on\n", rbn(u"DL1AB/p"), "spot");
-    row("portable and watched", "$PORTAL on\n$CALL TS0EST*\n$SOUND ts.wav\n$ENABLE on\n", rbn(u"TS0EST/P"),
-        "portable:TS0EST/P sound:kukuk.wav call0:TS0EST/P sound:ts.wav heard0@14025.0 spot");
-    const QByteArray showNone = "$DXMSGALL off\n";
-    row("nothing shown", showNone, rbn(u"TS0EST"), "");
-    row("display band", showNone + "$DX20 on\n", rbn(u"TS0EST"), "spot");
-    row("display 60 m", showNone + "$DX60 on\n", rbn(u"TS0EST", u"5354.0"), "spot");
-    row("display other band", showNone + "$DX40 on\n", rbn(u"TS0EST"), "");
-    row("display no band", showNone + "$DX10 on\n", rbn(u"TS0EST", u"29020.0"), "");
-    row("QRQ below", "$QRQMSG on\n", rbn(u"TS0EST", u"14025.0", 29), "");
-    row("QRQ at", "$QRQMSG on\n", rbn(u"TS0EST", u"14025.0", 30), "spot");
-    row("QRQ 100", "$QRQMSG on\n$QRQSPEED 99\n", rbn(u"TS0EST", u"14025.0", 100), "spot");
-    row("QRQ no WPM", "$QRQMSG on\n", rbn(u"TS0EST", u"14025.0", 5).replace(u"WPM"_qs, u"BPS"_qs), "spot");
-    row("QRQ bad threshold", "$QRQMSG on\n$QRQSPEED fast\n", rbn(u"TS0EST", u"14025.0", 5), "spot");
-    row("QRQ cannot widen", showNone + "$QRQMSG on\n", rbn(u"TS0EST", u"14025.0", 40), "");
-    row("/P shown", "$PORTMSG on\n", rbn(u"DL1AB/P"), "spot");
-    row("/p shown", "$PORTMSG on\n", rbn(u"DL1AB/p"), "spot");
-    row("/P only", "$PORTMSG on\n", rbn(u"DL1AB"), "");
-    row("/P, band off", showNone + "$PORTMSG on\n", rbn(u"DL1AB/P"), "");
-    row("not a spot", kWatched, rbn(u"TS0EST").replace(u" CW "_qs, u" RTTY "_qs), "");
-    row("prompt glued in front", "", u"TE0ST de GB7XX 06-Dec-2026 1200Z dxspider >"_qs + rbn(u"TS0EST"),
-        "spot");
+    for (const QStringList &row : dataBlocks(QFINDTESTDATA("../data/receive_rules.txt"))) {
+        const QString config = row.value(1) == u"-" ? QString() : row.value(1);
+        const QStringList spot = row.value(2).split(u' ');
+        const QString line = spot.size() == 3 ? rbn(spot[0], spot[1], spot[2].toInt()) : row.value(2);
+        QString lines = config.split(u'|').join(u'\n') + u'\n';
+        lines.replace(u"@watched"_qs, QString::fromUtf8(kWatched));
+        QTest::newRow(qPrintable(row.value(0)))
+            << lines.toUtf8() << line << (row.value(3) == u"-" ? QString() : row.value(3));
+    }
 }
 
 void TestReceivePath::rules()
