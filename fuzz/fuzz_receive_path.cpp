@@ -40,13 +40,10 @@ void applySwitches(Settings &settings, uint8_t flags, uint8_t speed)
 {
     using S = Settings::Switch;
     settings.applyDefaults();
-    settings.setOn(S::DxMsgAll, !(flags & 0x01));
-    settings.setOn(S::PortAl, flags & 0x02);
-    settings.setOn(S::QrqMsg, flags & 0x04);
-    settings.setOn(S::PortMsg, flags & 0x08);
-    settings.setOn(S::AlAll, !(flags & 0x10));
-    settings.setOn(S::OpAl, !(flags & 0x20));
-    settings.setOn(S::SoundEn, !(flags & 0x40));
+    // Each bit turns one switch from its default.
+    const S bits[] = {S::DxMsgAll, S::PortAl, S::QrqMsg, S::PortMsg, S::AlAll, S::OpAl, S::SoundEn};
+    for (int i = 0; i < 7; ++i)
+        settings.setOn(bits[i], bool(flags >> i & 1) != settings.isOn(bits[i]));
     if (flags & 0x80) {
         settings.setOn(Settings::displaySwitch(static_cast<Band>(speed % kBandCount)), true);
         settings.setOn(Settings::alarmSwitch(static_cast<Band>((speed / 16) % kBandCount)), true);
