@@ -6,8 +6,15 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 
 namespace {
+
+// The library's prefix test costs more than the comparison of a few characters it makes here.
+bool hasPrefix(QStringView line, QStringView prefix)
+{
+    return line.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), line.begin());
+}
 
 // 0-based layout positions of the standard line.
 constexpr qsizetype kQrgColumn = 17;
@@ -46,7 +53,7 @@ struct Fields {
 // Position of the colon that ends the spotter field, or -1 when the line does not have one.
 qsizetype spotterColon(QStringView line)
 {
-    if (!line.startsWith(u"DX de "))
+    if (!hasPrefix(line, u"DX de "))
         return -1;
     const qsizetype end = findFrom(line, kSpotterStart, [](QChar c) { return isBlank(c) || c == u':'; });
     return end < line.size() && line[end] == u':' ? end : -1;
@@ -126,11 +133,24 @@ std::optional<Fields> findFieldsByFrequency(QStringView line)
     return Fields{qrg, line.sliced(callStart, callEnd - callStart)};
 }
 
+// Where text starts in line, found by its W: Qt's search for a short text sets up a table first, which on
+// a line this short costs more than the search itself; a single character is found fast.
+qsizetype findByW(QStringView line, QStringView text)
+{
+    const qsizetype w = text.indexOf(u'W');
+    for (auto at = line.begin() + std::min(w, line.size());
+         (at = std::find(at, line.end(), u'W')) != line.end(); ++at) {
+        if (hasPrefix(line.sliced(at - line.begin() - w), text))
+            return at - line.begin() - w;
+    }
+    return -1;
+}
+
 std::optional<SpotView> parseView(QStringView line)
 {
-    if (!line.startsWith(u"DX"))
+    if (!hasPrefix(line, u"DX"))
         return std::nullopt;
-    const qsizetype cw = line.indexOf(u" CW ");
+    const qsizetype cw = findByW(line, u" CW ");
     const std::optional<Fields> fields = cw >= 0 ? findFields(line, cw) : findFieldsByFrequency(line);
     if (!fields)
         return std::nullopt;
@@ -142,7 +162,7 @@ std::optional<SpotView> parseView(QStringView line)
     spot.band = bandOfQrg(fields->qrg);
     spot.suffix = fields->call.size() > 2 ? fields->call.last(2) : fields->call;
     // A spot taken by its frequency has no speed, whatever its comment says.
-    if (const qsizetype wpm = cw >= 0 ? line.indexOf(u"WPM") : -1; wpm >= 4) {
+    if (const qsizetype wpm = cw >= 0 ? findByW(line, u"WPM") : -1; wpm >= 4) {
         spot.wpmPos = static_cast<int>(wpm + 1);
         spot.speedText = line.sliced(wpm - 4, 3);
     }
@@ -235,15 +255,19 @@ bool isCwFrequency(QStringView qrg)
     // bandOfQrg admits plain decimal numbers only, and every segment lies in a band.
     if (!bandOfQrg(qrg))
         return false;
-    bool ok = false;
-    const double khz = qrg.toDouble(&ok);
-    return ok && std::any_of(kSegments.begin(), kSegments.end(),
-                             [khz](const Segment &s) { return khz >= s.from && khz < s.to; });
+    // Plain ASCII digits and a point, so the bytes are the text; from_chars skips the locale machinery that
+    // costs thousands of instructions a line.
+    const QByteArray text = qrg.toLatin1();
+    double khz = 0;
+    const auto [end, error] = std::from_chars(text.cbegin(), text.cend(), khz);
+    return error == std::errc() && end == text.cend() &&
+           std::any_of(kSegments.begin(), kSegments.end(),
+                       [khz](const Segment &s) { return khz >= s.from && khz < s.to; });
 }
 
 qsizetype spotRecordStart(QStringView line)
 {
-    if (line.startsWith(u"DX"))
+    if (hasPrefix(line, u"DX"))
         return 0;
     if (parseClusterMessage(line))
         return -1;
