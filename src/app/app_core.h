@@ -14,6 +14,7 @@ class AlarmMatcher;
 class AlarmNotifier;
 class Clock;
 class ClusterLink;
+class ConfigSaver;
 class FeedWatch;
 class MessageLog;
 class MessageSink;
@@ -79,6 +80,7 @@ public:
     SoundOutput &sound() { return *m_sound; }
     FeedWatch &feedWatch() { return *m_feedWatch; }
     AlarmHistory &history() { return *m_history; }
+    ConfigSaver &configSaver() { return *m_configSaver; }
     ActivityTableModel &activityModel() { return *m_activityModel; }
     PortableTableModel &portableModel() { return *m_portableModel; }
     const Clock &clock() const { return m_clock; }
@@ -93,6 +95,7 @@ private:
     void openServerLog();
     void connectToServer();
     void onConnectionChanged(int state, const QString &detail);
+    void tellWriteFailed(const QString &error);
 
     QDir m_workDir;
     MessageSink &m_messages;
@@ -111,6 +114,7 @@ private:
     std::unique_ptr<ClusterLink> m_link;
     std::unique_ptr<FeedWatch> m_feedWatch;
     std::unique_ptr<AlarmHistory> m_history;
+    std::unique_ptr<ConfigSaver> m_configSaver;
 
     QTimer m_secondTimer;
     QString m_status = QStringLiteral("Init");
