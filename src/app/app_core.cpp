@@ -34,8 +34,8 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_link(std::make_unique<ClusterLink>(*m_settings, *m_serverLog)),
       m_feedWatch(std::make_unique<FeedWatch>(*m_settings, *m_sound)),
       m_history(std::make_unique<AlarmHistory>(workDir, clock)),
-      m_configSaver(std::make_unique<ConfigSaver>(workDir.filePath(ConfigFile::kFileName), *m_settings,
-                                                  *m_alarmList))
+      m_configSaver(
+          std::make_unique<ConfigSaver>(workDir.filePath(ConfigFile::kFileName), *m_settings, *m_alarmList))
 {
     connect(m_configSaver.get(), &ConfigSaver::writeFailed, this, &AppCore::tellWriteFailed);
     // Emptying the stamps is the operator's doing, not a spot's: it is written as soon as an edit.

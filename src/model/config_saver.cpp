@@ -19,7 +19,8 @@ bool sameStamp(const AlarmEntry &a, const AlarmEntry &b)
 
 } // namespace
 
-ConfigSaver::ConfigSaver(const QString &path, const Settings &settings, const AlarmList &list, QObject *parent)
+ConfigSaver::ConfigSaver(const QString &path, const Settings &settings, const AlarmList &list,
+                         QObject *parent)
     : QObject(parent), m_path(path), m_settings(settings), m_list(list)
 {
     m_timer.setSingleShot(true);

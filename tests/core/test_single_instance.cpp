@@ -43,9 +43,8 @@ struct Folder {
         for (const QFileInfo &info : folder.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
             QFile file(info.filePath());
             const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
-            files << info.fileName() + u' ' +
-                         QString::number(info.lastModified().toMSecsSinceEpoch()) + u' ' +
-                         QString::fromLatin1(bytes.toBase64());
+            files << info.fileName() + u' ' + QString::number(info.lastModified().toMSecsSinceEpoch()) +
+                         u' ' + QString::fromLatin1(bytes.toBase64());
         }
         return files;
     }

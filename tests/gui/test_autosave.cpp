@@ -3,6 +3,8 @@
 #include "app/app_core.h"
 #include "model/config_saver.h"
 #include "support/gui_test_rig.h"
+#include "ui/activity_window.h"
+#include "ui/config_dialog.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -20,6 +22,9 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// "A few seconds", with room for a slow machine.
+constexpr int kSoon = 15000;
 
 QByteArray readAll(const QString &path)
 {
@@ -82,7 +87,8 @@ void TestAutosave::editsSurviveSigkill()
     QProcess program;
     program.start(QCoreApplication::applicationFilePath(), {u"--edited-program"_s, dir.path()});
     QVERIFY(program.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(program.readAllStandardOutput().contains("edited"), 20000);
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).contains("edited"), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(readAll(config).contains("$LOGIN DL9XYZ\r\n"), 20000);
     program.kill();
     QVERIFY(program.waitForFinished());
@@ -101,8 +107,8 @@ void TestAutosave::stampSurvivesSigkillHeadless()
     QVERIFY(server.listen());
     QTemporaryDir dir;
     const QString config = dir.filePath(u"config.txt"_s);
-    writeFile(config, "$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) +
-                          "\r\n$CALL TS0EST\r\n");
+    writeFile(config,
+              "$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) + "\r\n$CALL TS0EST\r\n");
     QProcess program;
     program.start(qEnvironmentVariable("VEMROK_TEST_BINARY"), {u"--headless"_s, u"-C"_s, dir.path()});
     QVERIFY(server.waitForLoggedIn());
@@ -127,15 +133,14 @@ void TestAutosave::burstIsOneWriteAndStampsWaitForTheMinute()
     for (int i = 0; i < 101; ++i)
         QTest::mouseClick(box, Qt::LeftButton);
     QVERIFY(saver.timer().isActive());
-    QVERIFY(saver.timer().remainingTime() <= ConfigSaver::kEditDelayMs);
-    QTRY_COMPARE_WITH_TIMEOUT(writes.count(), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(writes.count(), 1, kSoon);
     QVERIFY(readAll(rig.path(u"config.txt"_s)).contains("\r\n$DX40 on\r\n"));
 
     // A stamp just after a write waits for the minute; an edit takes it along at once.
     rig.spot(u"TS0EST"_s, u"3512.0"_s);
-    QVERIFY(saver.timer().remainingTime() > ConfigSaver::kStampIntervalMs - 15000);
+    QVERIFY(saver.timer().remainingTime() > ConfigSaver::kStampIntervalMs - kSoon);
     QTest::mouseClick(box, Qt::LeftButton);
-    QVERIFY(saver.timer().remainingTime() <= ConfigSaver::kEditDelayMs);
+    QVERIFY(saver.timer().remainingTime() < kSoon);
     saver.expire();
     QCOMPARE(writes.count(), 2);
     QVERIFY(readAll(rig.path(u"config.txt"_s)).contains("\r\n$QRG 3512.0\r\n"));
@@ -146,7 +151,7 @@ void TestAutosave::burstIsOneWriteAndStampsWaitForTheMinute()
     QVERIFY(!saver.isPending());
     window.showActivityTable();
     click<QPushButton>(*window.activityWindow(), u"ButtonClrAll"_s);
-    QVERIFY(saver.timer().remainingTime() <= ConfigSaver::kEditDelayMs);
+    QVERIFY(saver.timer().remainingTime() < kSoon);
     saver.expire();
     QVERIFY(readAll(rig.path(u"config.txt"_s)).contains("\r\n$QRG \r\n"));
     QCOMPARE(rig.messages.shown, QStringList());
@@ -156,6 +161,7 @@ void TestAutosave::failedWriteIsToldOnceAndRetried()
 {
     GuiTestRig rig;
     MainWindow window(rig.core(), rig.messages);
+    window.show();
     ConfigSaver &saver = rig.core().configSaver();
     const QString folder = rig.core().workDir().path();
     QVERIFY(QDir(folder).removeRecursively());
