@@ -17,10 +17,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "VemrokAlarm developer <dev@vemrok.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CW spot alarm for the Reverse Beacon Network and DX clusters")
 set(CPACK_PACKAGE_DESCRIPTION
-  "VemrokAlarm keeps a telnet connection to a Reverse Beacon Network spot server or a DX cluster and
-alarms - an always-on-top pop-up and a sound - when a callsign from the operator's alarm list, or a
-portable station, is spotted in telegraphy (CW). It shows the spots that pass the operator's band and
-speed switches, keeps an activity table of the watched calls and a table of the last portable alarms.")
+  "VemrokAlarm keeps a telnet connection to a Reverse Beacon Network spot server
+or a DX cluster and alarms - an always-on-top pop-up and a sound - when a
+callsign from the operator's alarm list, or a portable station, is spotted in
+telegraphy (CW). It shows the spots that pass the operator's band and speed
+switches, keeps an activity table of the watched calls and a table of the last
+portable alarms.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -31,7 +33,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vemrok.invalid/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded by Qt at run time, out of dpkg-shlibdeps' sight: the X11 platform plugin, the multimedia back
-# end's GStreamer elements, and the fonts the window layout is measured in.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "${VEMROK_DEB_EXTRA_DEPENDS}")
+# On top of dpkg-shlibdeps' list (Debian 12 ships Qt's X11 platform plugin in libqt6gui6, and Qt 6.4
+# plays a QSoundEffect through libpulse, not GStreamer): the fonts the window layout is measured in, and
+# the sound server the desktop normally runs.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
 include(CPack)
