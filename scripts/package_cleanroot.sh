@@ -54,7 +54,8 @@ in_root bash -c 'Xvfb :7 -nolisten tcp & sleep 2
   2>"$target/tmp/gui.err" || status=$?
 cat "$target/tmp/gui.err"
 echo "exit status $status"
-[ "$status" -eq 0 ] && test -s "$target/tmp/gui/config.txt"
+[ "$status" -eq 0 ]
+test -s "$target/tmp/gui/config.txt"
 
 # The sounds: the start-up gong must reach the sound server (the package's Recommends) as a stream.
 echo "== sound through PulseAudio (a null sink)"

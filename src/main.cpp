@@ -77,6 +77,10 @@ int runGui(const QDir &workDir, bool demo)
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window, endSession);
 
     core.startUp();
+    // A signal that came while a start-up message was open has run the exit sequence already; exec()
+    // would not see the quit it asked for.
+    if (window.hasFinished())
+        return 0;
     window.show();
     return QApplication::exec();
 }

@@ -60,6 +60,7 @@ class TestSingleInstance : public QObject {
 private slots:
     void secondCopyInTheSameFolderEndsUntouched();
     void copiesInTwoFoldersRunAndAKilledCopyLeavesNoLock();
+    void sigtermDuringTheStartUpMessageEndsTheProgram();
 };
 
 void TestSingleInstance::secondCopyInTheSameFolderEndsUntouched()
@@ -107,6 +108,18 @@ void TestSingleInstance::copiesInTwoFoldersRunAndAKilledCopyLeavesNoLock()
         QVERIFY(program->waitForFinished(10000));
         QCOMPARE(program->exitCode(), 0);
     }
+}
+
+void TestSingleInstance::sigtermDuringTheStartUpMessageEndsTheProgram()
+{
+    // A first start with windows waits in the box "File config.txt not found, new created".
+    QTemporaryDir dir;
+    QProcess program;
+    program.start(qEnvironmentVariable("VEMROK_TEST_BINARY"), {u"-C"_s, dir.path()});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(u"config.txt"_s)), 10000);
+    program.terminate();
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)
