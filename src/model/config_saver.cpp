@@ -90,8 +90,11 @@ void ConfigSaver::schedule(bool edit)
     if (!m_editPending && m_sinceWrite.isValid())
         delay = static_cast<int>(std::max<qint64>(delay, kStampIntervalMs - m_sinceWrite.elapsed()));
     // The first change of a burst sets the time; later ones only ever bring it forward.
-    if (!m_timer.isActive() || delay < m_timer.remainingTime())
+    const QDeadlineTimer due(delay);
+    if (!m_timer.isActive() || due < m_due) {
+        m_due = due;
         m_timer.start(delay);
+    }
 }
 
 void ConfigSaver::expire()

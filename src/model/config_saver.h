@@ -3,6 +3,7 @@
 #include "model/alarm_list.h"
 #include "model/config_file.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -58,6 +59,9 @@ private:
     // The live entries as last seen, to tell an edit from a stamp and both from a block countdown.
     QList<AlarmEntry> m_known;
     QTimer m_timer;
+    // When the timer is due; its own remaining time is rounded and would let a stream of clicks
+    // postpone the write for ever.
+    QDeadlineTimer m_due;
     QElapsedTimer m_sinceWrite;
     bool m_watching = false;
     bool m_editPending = false;
