@@ -7,6 +7,11 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 python3 "$root/scripts/layers.py" "$root"
 ctest --test-dir "$root/build" --output-on-failure -j "$(nproc)" --timeout 300
 
+# The Debian package: built, its contents listed, and lintian's errors fail the run.
+deb=$(VEMROK_EXTRA_PACKAGES=lintian bash "$root/scripts/package.sh" | tail -n 1)
+dpkg-deb -c "$deb"
+lintian --fail-on error "$deb"
+
 # The whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer (with LeakSanitizer), in a
 # folder of its own. Any report fails the test with a stack trace.
 "$root/scripts/setup.sh" "$root/build-asan" -DVEMROK_WERROR=ON -DVEMROK_SANITIZE=ON

@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 
 #include <csignal>
 #include <cstdio>
@@ -76,8 +77,30 @@ int runGui(const QDir &workDir, bool demo)
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window, endSession);
 
     core.startUp();
+    // A signal that came while a start-up message was open has run the exit sequence already; exec()
+    // would not see the quit it asked for.
+    if (window.hasFinished())
+        return 0;
     window.show();
     return QApplication::exec();
+}
+
+// A second copy in the same folder would overwrite the first one's config.txt at exit and mix into its
+// log.txt and alarms.log. It says so and ends before touching any file.
+void tellAlreadyRunning(const QDir &workDir, bool headless)
+{
+    const QString text = QStringLiteral("VemrokAlarm is already running in %1")
+                             .arg(QDir::toNativeSeparators(workDir.absolutePath()));
+    if (!headless) {
+        MessageBoxSink().show(text);
+        return;
+    }
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return;
+    JsonEventWriter events(out);
+    events.show(text);
+    events.flush();
 }
 
 bool wantsWindows(int argc, char *argv[])
@@ -160,6 +183,18 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QDir workDir = QDir::current();
+    QLockFile lock(workDir.filePath(QStringLiteral(".vemrok-alarm.lock")));
+    // Only a lock whose program has ended is stale, however long the running one has held it.
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        if (lock.error() == QLockFile::LockFailedError) {
+            tellAlreadyRunning(workDir, headless);
+            return 3;
+        }
+        // A folder the lock cannot be made in (read-only, say) is no reason to refuse the operator.
+        std::fprintf(stderr, "vemrok-alarm: cannot lock the folder %s; not guarding against a second copy\n",
+                     qPrintable(workDir.absolutePath()));
+    }
     if (headless)
         return runHeadless(workDir, parser.isSet(demoOption));
     return runGui(workDir, parser.isSet(demoOption));

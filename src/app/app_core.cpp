@@ -13,6 +13,7 @@
 #include "model/alarm_list.h"
 #include "model/clock.h"
 #include "model/config_file.h"
+#include "model/config_saver.h"
 #include "model/number_text.h"
 #include "model/settings.h"
 #include "rig/rig_control.h"
@@ -34,7 +35,9 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_link(std::make_unique<ClusterLink>(*m_settings, *m_serverLog)),
       m_feedWatch(std::make_unique<FeedWatch>(*m_settings, *m_sound)),
       m_history(std::make_unique<AlarmHistory>(workDir, clock)),
-      m_rig(std::make_unique<RigControl>(*m_settings))
+      m_rig(std::make_unique<RigControl>(*m_settings)),
+      m_configSaver(
+          std::make_unique<ConfigSaver>(workDir.filePath(ConfigFile::kFileName), *m_settings, *m_alarmList))
 {
     m_rigStatusTimer.setSingleShot(true);
     m_rigStatusTimer.setInterval(kRigStatusMs);
@@ -43,6 +46,10 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
         showStatus(text);
         m_rigStatusTimer.start();
     });
+    connect(m_configSaver.get(), &ConfigSaver::writeFailed, this, &AppCore::tellWriteFailed);
+    // Emptying the stamps is the operator's doing, not a spot's: it is written as soon as an edit.
+    connect(m_activityModel.get(), &ActivityTableModel::timeDateReset, m_configSaver.get(),
+            &ConfigSaver::markEdited);
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &AppCore::tickSecond);
     connect(m_link.get(), &ClusterLink::lineReceived, this,
@@ -130,6 +137,7 @@ void AppCore::showStatus(const QString &text)
 void AppCore::startUp()
 {
     m_exited = false;
+    m_configSaver->stop();
     m_link->close();
     m_portableModel->reset();
     setStatus(kTryConnect);
@@ -168,6 +176,8 @@ void AppCore::startUp()
                 entry.blockTimeSet = QStringLiteral("30");
         });
     }
+    if (m_configWritable)
+        m_configSaver->watch();
     m_secondTimer.start();
 }
 
@@ -254,22 +264,27 @@ bool AppCore::exitSequence()
     m_link->close();
     bool saved = true;
     if (m_configWritable) {
-        const ConfigFile::WriteResult written = ConfigFile::write(configPath(), *m_settings, *m_alarmList);
+        const ConfigFile::WriteResult written = m_configSaver->writeNow();
         if (!written.ok) {
             saved = false;
-            m_messages.show(
-                QStringLiteral("config.txt could not be written: %1. Your settings and alarm list "
-                               "were not saved.")
-                    .arg(written.error));
+            tellWriteFailed(written.error);
         }
     }
     if (saved) {
+        m_configSaver->stop();
         m_feedWatch->linkRestored();
         m_serverLog->close();
         m_secondTimer.stop();
     }
     m_exited = saved;
     return saved;
+}
+
+void AppCore::tellWriteFailed(const QString &error)
+{
+    m_messages.show(QStringLiteral("config.txt could not be written: %1. Your settings and alarm list "
+                                   "were not saved.")
+                        .arg(error));
 }
 
 void AppCore::resumeAfterFailedExit()

@@ -14,6 +14,7 @@ class AlarmMatcher;
 class AlarmNotifier;
 class Clock;
 class ClusterLink;
+class ConfigSaver;
 class FeedWatch;
 class MessageLog;
 class MessageSink;
@@ -82,6 +83,7 @@ public:
     SoundOutput &sound() { return *m_sound; }
     FeedWatch &feedWatch() { return *m_feedWatch; }
     AlarmHistory &history() { return *m_history; }
+    ConfigSaver &configSaver() { return *m_configSaver; }
     ActivityTableModel &activityModel() { return *m_activityModel; }
     PortableTableModel &portableModel() { return *m_portableModel; }
     RigControl &rig() { return *m_rig; }
@@ -99,6 +101,7 @@ private:
     void openServerLog();
     void connectToServer();
     void onConnectionChanged(int state, const QString &detail);
+    void tellWriteFailed(const QString &error);
 
     QDir m_workDir;
     MessageSink &m_messages;
@@ -118,6 +121,7 @@ private:
     std::unique_ptr<FeedWatch> m_feedWatch;
     std::unique_ptr<AlarmHistory> m_history;
     std::unique_ptr<RigControl> m_rig;
+    std::unique_ptr<ConfigSaver> m_configSaver;
 
     QTimer m_secondTimer;
     QString m_status = QStringLiteral("Init");

@@ -33,6 +33,7 @@ void ActivityTableModel::resetTimeDate()
             entry.qrg.clear();
         });
     }
+    emit timeDateReset();
 }
 
 int ActivityTableModel::rowCount(const QModelIndex &parent) const

@@ -32,6 +32,10 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+signals:
+    // "Reset Time/Date" emptied the stamps.
+    void timeDateReset();
+
 private:
     AlarmList &m_list;
 };

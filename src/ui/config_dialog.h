@@ -16,7 +16,7 @@ class QPushButton;
 class QScrollBar;
 
 // FormConfig ("Configuration"): edits the text settings, the server-log switch and the alarm list one
-// entry at a time. It changes the model in memory only; config.txt is written when the program ends.
+// entry at a time. It changes the model in memory only; the config saver writes config.txt soon after.
 class ConfigDialog final : public QWidget {
     Q_OBJECT
 public:

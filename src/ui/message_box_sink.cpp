@@ -13,5 +13,17 @@ void MessageBoxSink::show(const QString &text)
         std::fprintf(stderr, "vemrok-alarm: %s\n", qPrintable(text));
         return;
     }
-    QMessageBox::information(QApplication::activeWindow(), AppCore::kCaption, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Information, AppCore::kCaption, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    QMessageBox *const outer = m_open;
+    m_open = &box;
+    box.exec();
+    m_open = outer;
+}
+
+void MessageBoxSink::setInteractive(bool interactive)
+{
+    m_interactive = interactive;
+    if (!interactive && m_open)
+        m_open->done(QMessageBox::Ok);
 }
