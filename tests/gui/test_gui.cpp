@@ -63,7 +63,6 @@ struct Rig {
     MainWindow window{core, messages};
 };
 
-// "$CALL" blocks for calls, in order, each enabled with block time 30.
 QStringList entries(const QStringList &calls)
 {
     QStringList lines;
@@ -79,18 +78,14 @@ template <typename W = QLineEdit> W &get(const QWidget &window, const QString &n
     return w ? *w : (qFatal("no %s", qPrintable(name)), *w);
 }
 
-// As a hand does it: on the named button; on a box, its indicator; on a cell, a click, then the double.
-void click(const QWidget &window, const QString &button)
+void click(const QWidget &window, const QString &name)
 {
-    QTest::mouseClick(&get<QPushButton>(window, button), Qt::LeftButton);
-}
-
-void clickBox(QCheckBox &box)
-{
+    auto &button = get<QAbstractButton>(window, name);
     QStyleOptionButton option;
-    option.initFrom(&box);
-    QTest::mouseClick(&box, Qt::LeftButton, {},
-                      box.style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, &box).center());
+    option.initFrom(&button);
+    const QRect box = button.style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, &button);
+    QTest::mouseClick(&button, Qt::LeftButton, {},
+                      qobject_cast<QCheckBox *>(&button) ? box.center() : QPoint());
 }
 
 void doubleClick(QAbstractItemView &view, int row, int column = 0)
@@ -102,7 +97,6 @@ void doubleClick(QAbstractItemView &view, int row, int column = 0)
     QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(index).center());
 }
 
-// The texts of the named fields and labels, or of table cells, joined by "|".
 QString texts(const QWidget &window, const QStringList &names)
 {
     QStringList result;
@@ -111,7 +105,7 @@ QString texts(const QWidget &window, const QStringList &names)
     return result.join(u'|');
 }
 
-QString cells(const QTableView &view, const QList<std::pair<int, int>> &at)
+QString cells(const QAbstractItemView &view, const QList<std::pair<int, int>> &at)
 {
     QStringList result;
     for (const auto &[row, column] : at)
@@ -119,7 +113,6 @@ QString cells(const QTableView &view, const QList<std::pair<int, int>> &at)
     return result.join(u'|');
 }
 
-// Right-click on a row; the tune entry's text, and a click on it when asked.
 QString tuneEntry(QTableView &view, int row, int column, bool click)
 {
     const QPoint at = view.visualRect(view.model()->index(row, column)).center();
@@ -157,7 +150,6 @@ struct PaintRecorder final : QObject {
 class TestGui : public QObject {
     Q_OBJECT
 private slots:
-    // The pop-ups, boxes, threshold buttons, message window, window buttons and status line of one window.
     void mainWindowIsBoundToTheCore()
     {
         Rig rig(entries({u"TS0EST"_s, u"DL1ABC"_s}) << u"$PORTAL on"_s << u"$ALTIME 1"_s);
@@ -170,26 +162,22 @@ private slots:
             QVERIFY(w->windowFlags().testFlags(Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus) &&
                     w->testAttribute(Qt::WA_ShowWithoutActivating) && !w->isVisible());
         const auto captions = [](const AlarmWindow &w) {
-            return w.callText() + u'|' + w.alarmText() + u'|' + w.qrgText();
+            return w.isVisible() ? w.callText() + u'|' + w.alarmText() + u'|' + w.qrgText() : u"hidden"_s;
         };
         rig.spot(u"TS0EST"_s, u"7012.5"_s);
         rig.spot(u"G4XYZ/P"_s, u"3526.1"_s);
-        QVERIFY(call.isVisible() && portable.isVisible());
         QCOMPARE(captions(call) + u'/' + captions(portable),
                  u"TS0EST|TS0EST calls CQ|7012.5/G4XYZ/P||3526.1"_s);
         rig.spot(u"DL1ABC"_s, u"14033.0"_s); // while shown: new captions
         QCOMPARE(captions(call), u"DL1ABC|DL1ABC calls CQ|14033.0"_s);
         QTRY_VERIFY_WITH_TIMEOUT(!call.isVisible() && !portable.isVisible(), 10000); // $ALTIME 1
-        // The /P window's close box ends that alarm: the next one shows and sounds again.
         rig.spot(u"F5AAA/P"_s);
         rig.player.played.clear();
         QVERIFY(portable.close() && !portable.isVisible());
         rig.spot(u"OK1ZZ/P"_s);
         QVERIFY(portable.isVisible() && rig.player.played == QStringList{u"kukuk.wav"_s});
         QVERIFY(portable.close());
-
-        // Every box, in the order of Settings::Switch: a click flips its own switch only, the model flips it
-        // back.
+        // Each box in Settings::Switch order: a click flips its switch only, the model flips it back.
         rig.window.show();
         Settings &settings = rig.core.settings();
         const QStringList boxes =
@@ -205,13 +193,13 @@ private slots:
             return bits;
         };
         for (int i = 0; i < boxes.size(); ++i) {
-            QCheckBox &box = get<QCheckBox>(rig.window, boxes[i]);
             const QString before = switches();
-            clickBox(box);
+            click(rig.window, boxes[i]);
             settings.setOn(S(i), !settings.isOn(S(i)));
-            QVERIFY2(switches() == before && box.isChecked() == settings.isOn(S(i)), qPrintable(boxes[i]));
+            QVERIFY2(switches() == before &&
+                         get<QCheckBox>(rig.window, boxes[i]).isChecked() == settings.isOn(S(i)),
+                     qPrintable(boxes[i]));
         }
-
         // Start, button, result: 1..99 by the buttons, beyond that only towards it, not a 16-bit number: 30.
         settings.setOn(S::QrqMsg, true);
         QLineEdit &speed = get(rig.window, u"TxtSpeedMsg"_s);
@@ -225,9 +213,8 @@ private slots:
             click(rig.window, u"ButtonSpMsg"_s + step[1]);
             QCOMPARE(settings.qrqSpeed() + u'|' + speed.text(), step[2] + u'|' + step[2]);
         }
-        clickBox(get<QCheckBox>(rig.window, u"CheckQrqEn"_s));
+        click(rig.window, u"CheckQrqEn"_s);
         QVERIFY(!speed.isEnabled() && !get<QPushButton>(rig.window, u"ButtonSpMsgUp"_s).isEnabled());
-
         // Bursts from one line to past a restart of the log, now and then a reset: the log, few repaints.
         auto &output = get<QPlainTextEdit>(rig.window, u"txtOutput"_s);
         QVERIFY(output.isReadOnly());
@@ -242,7 +229,6 @@ private slots:
             QTRY_COMPARE(output.toPlainText(), rig.core.messageLog().text().replace(u"\r\n"_s, u"\n"_s));
             QVERIFY2(repaints.count() <= 2, qPrintable(QString::number(repaints.count())));
         }
-
         // Each button's window comes to the front, active, also when it is already open behind another.
         QVERIFY(QTest::qWaitForWindowActive(&rig.window));
         for (int round = 0; round < 2; ++round)
@@ -256,53 +242,47 @@ private slots:
             }
         QVERIFY(std::ranges::count_if(QApplication::topLevelWidgets(), &QWidget::isVisible) == 5 &&
                 !QApplication::activeModalWidget());
-
-        // Lost: what fits on the line, the whole text with its reason in the tip; red after a minute.
         QVERIFY(rig.server.waitForLoggedIn());
         QTRY_VERIFY(status.text() != AppCore::kTryConnect && status.text() == rig.core.statusText());
+        // config.txt cannot be replaced (a folder in its place): told, the link back, the next Quit ends.
+        QSignalSpy finished(&rig.window, &MainWindow::finished);
+        QVERIFY(QFile::remove(rig.path(u"config.txt"_s)) && QDir().mkpath(rig.path(u"config.txt/x"_s)));
+        rig.messages.shown.clear();
+        QVERIFY(!rig.window.close());
+        QCOMPARE(finished.count() + 10 * rig.messages.shown.size(), 10);
+        QVERIFY(rig.server.waitForConnections(2) && rig.server.waitForLoggedIn());
+        // Lost: what fits on the line, the whole text with its reason in the tip; red after a minute.
         rig.server.refuse();
         rig.server.dropClient();
         QTRY_VERIFY(status.toolTip().contains(u"retry in"_s));
         QVERIFY(status.fontMetrics().horizontalAdvance(status.text()) <= status.width());
-        const QColor normal = status.palette().color(QPalette::WindowText);
         rig.core.feedWatch().expire();
         QCOMPARE(status.palette().color(QPalette::WindowText), QColor(208, 0, 0));
-        QVERIFY(rig.server.listen() && rig.server.waitForConnections(2, 20000) &&
-                rig.server.waitForLoggedIn());
-        rig.server.send(rbnBytes(u"DL8LAS-#", u"14030.0", u"TE2XYZ"));
-        QTRY_COMPARE_WITH_TIMEOUT(status.palette().color(QPalette::WindowText), normal, 20000);
+        click(rig.window, u"ButtonEnde"_s);
+        QCOMPARE(finished.count(), 1);
     }
 
-    // Quit, the close box, the end of the desktop session: config.txt saved, then the end, once. Last, a
-    // config.txt that cannot be replaced (a folder in its place): told, the link back, the next Quit ends.
-    void exitSavesAndEndsOrStaysOnceAndReconnects()
+    // Quit, the close box, the end of the desktop session: config.txt saved, then the end, once.
+    void exitSavesAndEndsOnce()
     {
-        for (const int way : {0, 1, 2, 3}) {
+        for (const int way : {0, 1, 2}) {
             Rig rig;
             rig.window.show();
             QSignalSpy finished(&rig.window, &MainWindow::finished);
-            clickBox(get<QCheckBox>(rig.window, u"Check80En"_s));
-            if (way == 3) {
-                QVERIFY(rig.server.waitForLoggedIn() && QFile::remove(rig.path(u"config.txt"_s)) &&
-                        QDir().mkpath(rig.path(u"config.txt/x"_s)));
-                rig.messages.shown.clear();
-                QVERIFY(!rig.window.close());
-                QCOMPARE(finished.count() + 10 * rig.messages.shown.size(), 10);
-                QVERIFY(rig.server.waitForConnections(2) && rig.server.waitForLoggedIn());
-            }
-            if (way == 1)
-                QVERIFY(rig.window.close());
-            else if (way == 2)
-                rig.window.endSession();
-            else
+            click(rig.window, u"Check80En"_s);
+            if (way == 0)
                 click(rig.window, u"ButtonEnde"_s);
+            else if (way == 1)
+                QVERIFY(rig.window.close());
+            else
+                rig.window.endSession();
             QFile config(rig.path(u"config.txt"_s));
-            QVERIFY(finished.count() == 1 && (way == 3 || (config.open(QIODevice::ReadOnly) &&
-                                                           config.readAll().contains("$DX80 on\r\n"))));
+            QVERIFY(finished.count() == 1 && config.open(QIODevice::ReadOnly) &&
+                    config.readAll().contains("$DX80 on\r\n"));
         }
     }
 
-    // The /P table (a GridView: at most one picture a period), the activity table, then the config dialog.
+    // The /P table (a GridView), the activity table, then the config dialog.
     void tablesAndDialogFollowTheModel()
     {
         const QStringList config = entries({u"AA0A"_s, u"BB1B"_s, u"CC2C"_s, u"DD3D"_s})
@@ -313,7 +293,6 @@ private slots:
         QTableView &table = ptable.table();
         QVERIFY(QTest::qWaitForWindowExposed(&ptable));
         PaintRecorder paints(table);
-        // The newest call is written above the one before; every cell of its row reaches the screen.
         rig.spot(u"G4XYZ/P"_s, u"3526.1"_s);
         QTRY_VERIFY(paints.painted(19, 0));
         paints.region = {};
@@ -331,20 +310,10 @@ private slots:
         QTRY_VERIFY(paints.painted(0, 0) && paints.painted(9, 0));
         QVERIFY2(paints.count <= elapsed.elapsed() / GridView::kRefreshMs + 2,
                  qPrintable(QString::number(paints.count)));
-        // Once full, a new call moves every row down: all of it is repainted.
         paints.region = {};
         rig.spot(u"OK1ZZ/P"_s);
         QTRY_VERIFY(paints.painted(0, 0) && paints.painted(10, 0) && paints.painted(19, 0));
         QCOMPARE(cells(table, {{0, 0}, {19, 0}}), u"OK1ZZ/P|F5AAA/P"_s);
-        // Closed, a repeat of the latest call still updates its row; the same window opens again.
-        click(ptable, u"ClosePAlTable"_s);
-        QVERIFY(!ptable.isVisible());
-        rig.spot(u"OK1ZZ/P"_s, u"21036.0"_s);
-        click(rig.window, u"ButtonPAlarmTable"_s);
-        QVERIFY(rig.window.portableTableWindow() == &ptable && ptable.isVisible());
-        QCOMPARE(cells(table, {{0, 1}}), u"21036.0"_s);
-
-        // Activity: a spot, a tick of the block timers, "Reset Time/Date" (time, date, QRG, block timer).
         click(rig.window, u"ButtonActivity"_s);
         ActivityWindow &activity = *rig.window.activityWindow();
         QTableView &rows = activity.table();
@@ -357,14 +326,14 @@ private slots:
         QCOMPARE(cells(rows, row1), u"never|never|---|29"_s);
         // A double click on "Alarm" switches that entry; on any other cell it opens the dialog there.
         const AlarmList &alarms = rig.core.alarmList();
-        const int alarm = ActivityTableModel::ColumnAlarm;
+        using M = ActivityTableModel;
+        const int alarm = M::ColumnAlarm;
         doubleClick(rows, 1, alarm);
         QCOMPARE(cells(rows, {{1, alarm}}) + alarms.at(1).enable, u"offoff"_s);
         doubleClick(rows, 1, alarm);
         QVERIFY(alarms.at(1).enable == u"on"_s && !rig.window.configDialog());
-        for (const auto &[row, column] : {std::pair{2, int(ActivityTableModel::ColumnCall)},
-                                          {0, int(ActivityTableModel::ColumnTime)},
-                                          {1, int(ActivityTableModel::ColumnBlkTimeSet)}}) {
+        for (const auto &[row, column] :
+             {std::pair{2, int(M::ColumnCall)}, {0, int(M::ColumnTime)}, {1, int(M::ColumnBlkTimeSet)}}) {
             doubleClick(rows, row, column);
             QVERIFY(rig.window.configDialog() && rig.window.configDialog()->isVisible());
             QCOMPARE(get(*rig.window.configDialog(), u"TxtCall"_s).text(), cells(rows, {{row, 0}}));
@@ -378,7 +347,6 @@ private slots:
         rig.core.startUp();
         click(rig.window, u"ButtonActivity"_s);
         QCOMPARE(rows.verticalHeader()->count(), 0);
-
         // Read again with its entries. An alarm time above 65 s, from config.txt or typed: told, 65 kept.
         rig.writeConfig(config);
         rig.core.startUp();
@@ -395,22 +363,17 @@ private slots:
         QLineEdit &alTime = get(dialog, u"TxtAlTime"_s);
         alTime.clear();
         QTest::keyClicks(&alTime, u"66"_s);
-        QCOMPARE(alTime.text() + QString::number(rig.messages.shown.size()) +
-                     QString::number(scroll.maximum()),
-                 u"6523"_s);
-        // Scrolling away from an entry that has a call discards the edit.
+        QVERIFY(alTime.text() == u"65"_s && rig.messages.shown.size() == 2 && scroll.maximum() == 3);
         get(dialog, u"TxtCallTxt"_s).setText(u"edited"_s);
         scroll.triggerAction(QAbstractSlider::SliderSingleStepSub);
         QCOMPARE(shown() + u'|' + alarms.at(1).text, u"1|AA0A|BB1B calls CQ"_s);
         scroll.setValue(1);
         doubleClick(get<QListWidget>(dialog, u"ListServer"_s), 1); // a preset fills host and port
         QCOMPARE(texts(dialog, {u"TxtRmtHost"_s, u"TxtRmtPort"_s}), u"dxfun.com|8000"_s);
-        for (const auto &[field, text] : {std::pair{u"TxtOwnCall"_s, u"DL9NEW"_s},
-                                          {u"TxtCallTxt"_s, u"edited"_s},
-                                          {u"TxtBlkTime"_s, u"120"_s}})
-            get(dialog, field).setText(text);
-        QCheckBox &logBox = get<QCheckBox>(dialog, u"CheckEnLogFile"_s);
-        clickBox(logBox);
+        get(dialog, u"TxtOwnCall"_s).setText(u"DL9NEW"_s);
+        get(dialog, u"TxtCallTxt"_s).setText(u"edited"_s);
+        get(dialog, u"TxtBlkTime"_s).setText(u"120"_s);
+        click(dialog, u"CheckEnLogFile"_s);
         QVERIFY(settings.isOn(S::LogFile) && !rig.core.serverLog().isOpen());
         click(dialog, u"ButtonConfigQuit"_s);
         QCOMPARE((QStringList{settings.ownCall(), settings.alTime(), settings.rmtHost(), settings.rmtPort(),
@@ -420,13 +383,12 @@ private slots:
         // The close box stores no field; the log switch is the operator's at once and applied at Quit.
         dialog.open();
         get(dialog, u"TxtOwnCall"_s).setText(u"XX9XX"_s);
-        clickBox(logBox);
+        click(dialog, u"CheckEnLogFile"_s);
         QVERIFY(dialog.close());
         dialog.open(); // refilled from what is stored
         QVERIFY(get(dialog, u"TxtOwnCall"_s).text() == u"DL9NEW"_s && !settings.isOn(S::LogFile));
         click(dialog, u"ButtonConfigQuit"_s);
         QVERIFY(!rig.core.serverLog().isOpen());
-
         dialog.open();
         scroll.setValue(1);
         click(dialog, u"ButtonDelCall"_s); // the later entries move up
@@ -440,20 +402,13 @@ private slots:
         get(dialog, u"TxtCall"_s).setText(u"FF5F"_s);
         scroll.setValue(0); // filled in and left: kept
         QCOMPARE(alarms.at(2).call, u"FF5F"_s);
-
         // Sounds beside the program (made here when missing), one also in the working folder, which comes
         // first; the list offers the working folder's WAVs, then the program's; a double click picks one.
         const QDir own(QtSoundPlayer::bundledSoundFolders().constFirst());
-        QVERIFY(own.mkpath(u"."_s));
-        QStringList made;
-        for (const QString &file : {own.filePath(u"gong.wav"_s), own.filePath(u"kukuk.wav"_s)})
-            if (!QFile::exists(file) && QFile(file).open(QIODevice::WriteOnly))
-                made << file;
-        const auto cleanUp = qScopeGuard([&] {
-            for (const QString &file : made)
-                QFile::remove(file);
-            own.rmdir(own.path()); // only when empty
-        });
+        const bool made = !own.exists() && own.mkpath(u"."_s);
+        const auto cleanUp = qScopeGuard([&] { (void)(made && QDir(own.path()).removeRecursively()); });
+        for (const QString &name : {u"gong.wav"_s, u"kukuk.wav"_s})
+            QVERIFY(QFile(own.filePath(name)).open(QIODevice::Append)); // made when missing
         for (const QString &name : {u"b-bell.wav"_s, u"a-horn.wav"_s, u"gong.wav"_s, u"notes.txt"_s})
             rig.write(name, {});
         QtSoundPlayer player(rig.core.workDir());
@@ -462,14 +417,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         auto &files = get<QListWidget>(dialog, u"FileListe"_s);
         QTest::mouseClick(&get(dialog, u"TxtSoundFile"_s), Qt::LeftButton);
-        QStringList offered;
-        for (int i = 0; i < std::min(files.count(), 4); ++i)
-            offered << files.item(i)->text();
-        QCOMPARE(offered.join(u' '), u"a-horn.wav b-bell.wav gong.wav kukuk.wav"_s);
+        QCOMPARE(cells(files, {{0, 0}, {1, 0}, {2, 0}, {3, 0}}),
+                 u"a-horn.wav|b-bell.wav|gong.wav|kukuk.wav"_s);
         doubleClick(files, 3);
         QCOMPARE(get(dialog, u"TxtSoundFile"_s).text(), u"kukuk.wav"_s);
-
-        // Up to the limits, where the buttons go grey.
         while (get<QPushButton>(dialog, u"ButtonAddCall"_s).isEnabled())
             click(dialog, u"ButtonAddCall"_s);
         QCOMPARE(alarms.lastCallNr(), AlarmList::kCapacity - 1);
@@ -496,7 +447,6 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(rigctld.ask(u"f"_s), hertz, 20000);
             QCOMPARE(rigctld.ask(u"m"_s), u"CW"_s);
         };
-        // Tuned, and the keyboard stays with the window that had it (offscreen activates every window shown).
         rig.spot(u"TS0EST"_s, u"14025.0"_s);
         AlarmWindow &popup = window.alarmWindow(Kind::Call);
         QVERIFY(popup.isVisible());
@@ -504,10 +454,8 @@ private slots:
         window.activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), &window);
         QTest::mouseClick(&popup.qrgLabel(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.core.statusText(), u"rig: 14025.0 kHz CW"_s, 20000);
         tunedTo(u"14025000"_s);
         QCOMPARE(QApplication::activeWindow(), &window);
-
         rig.spot(u"TS0EST"_s, u"7025.0"_s); // blocked, but heard
         window.showActivityTable();
         QTableView &activity = window.activityWindow()->table();
@@ -519,7 +467,6 @@ private slots:
         QCOMPARE(tuneEntry(portable, 0, 0, false), QString()); // an empty row
         QCOMPARE(tuneEntry(portable, 19, 0, true), u"Tune radio to 21025.5 kHz"_s);
         tunedTo(u"21025500"_s);
-
         rig.spot(u"DL1ABC"_s, u"3525.0"_s);
         auto &output = get<QPlainTextEdit>(window, u"txtOutput"_s);
         QTRY_VERIFY(output.toPlainText().contains(u"DL1ABC"_s));
@@ -527,8 +474,6 @@ private slots:
         QTest::mouseDClick(output.viewport(), Qt::LeftButton, {},
                            output.cursorRect(QTextCursor(line)).center());
         tunedTo(u"3525000"_s);
-
-        // Hamlib's list with NET rigctl first, a Test that reads the radio, and what config.txt keeps.
         window.showConfig();
         ConfigDialog &dialog = *window.configDialog();
         auto &model = get<QComboBox>(dialog, u"ComboRigModel"_s);
@@ -536,17 +481,6 @@ private slots:
                 model.count() > 100);
         click(dialog, u"ButtonRigTest"_s);
         QTRY_COMPARE_WITH_TIMEOUT(get<QLabel>(dialog, u"LabelRigTest"_s).text(), u"3525.0 kHz CW"_s, 20000);
-        QFile config(rig.path(u"config.txt"_s));
-        QVERIFY(rig.core.exitSequence() && config.open(QIODevice::ReadOnly));
-        QVERIFY(config.readAll().contains("$RIGMODEL 2\r\n$RIGPATH " + rigctld.path().toUtf8() +
-                                          "\r\n$RIGSPEED \r\n"));
-        // "no radio": no menu entry, and a click on the pop-up does nothing.
-        model.setCurrentIndex(0);
-        click(dialog, u"ButtonConfigQuit"_s);
-        QCOMPARE(rig.core.settings().text(Settings::Text::RigModel) + tuneEntry(activity, 0, 4, false),
-                 QString());
-        QTest::mouseClick(&popup.qrgLabel(), Qt::LeftButton);
-        QVERIFY(!rig.core.rig().isBusy());
     }
 };
 
