@@ -326,6 +326,8 @@ void ClusterLink::deliverPendingLines(quint64 generation)
     // Taken out first: a listener may start a nested event loop that reads the next arrival.
     QByteArray lines;
     lines.swap(m_pendingLines);
+    // One text for all lines of the arrival: decoding reuses its memory unless a listener kept a copy.
+    QString line;
     const char *cursor = lines.constData();
     const char *const end = cursor + lines.size();
     while (cursor != end) {
@@ -338,7 +340,8 @@ void ClusterLink::deliverPendingLines(quint64 generation)
             if (generation != m_generation)
                 return;
         }
-        emit lineReceived(decodeLine(raw));
+        decodeLine(raw, line);
+        emit lineReceived(line);
         if (generation != m_generation)
             return;
     }

@@ -133,24 +133,34 @@ std::optional<Fields> findFieldsByFrequency(QStringView line)
     return Fields{qrg, line.sliced(callStart, callEnd - callStart)};
 }
 
-// Where text starts in line, found by its W: Qt's search for a short text sets up a table first, which on
-// a line this short costs more than the search itself; a single character is found fast.
-qsizetype findByW(QStringView line, QStringView text)
+struct Markers {
+    qsizetype cw = -1;  // the first " CW "
+    qsizetype wpm = -1; // the first "WPM"
+};
+
+// Both markers hold a W, a letter rare elsewhere in a spot line: one pass over the line's W's finds both.
+Markers findMarkers(QStringView line)
 {
-    const qsizetype w = text.indexOf(u'W');
-    for (auto at = line.begin() + std::min(w, line.size());
-         (at = std::find(at, line.end(), u'W')) != line.end(); ++at) {
-        if (hasPrefix(line.sliced(at - line.begin() - w), text))
-            return at - line.begin() - w;
+    Markers found;
+    for (auto w = std::find(line.begin(), line.end(), u'W'); w != line.end();
+         w = std::find(w + 1, line.end(), u'W')) {
+        const qsizetype at = w - line.begin();
+        if (found.cw < 0 && at >= 2 && hasPrefix(line.sliced(at - 2), u" CW "))
+            found.cw = at - 2;
+        else if (found.wpm < 0 && hasPrefix(line.sliced(at), u"WPM"))
+            found.wpm = at;
+        if (found.cw >= 0 && found.wpm >= 0)
+            break;
     }
-    return -1;
+    return found;
 }
 
 std::optional<SpotView> parseView(QStringView line)
 {
     if (!hasPrefix(line, u"DX"))
         return std::nullopt;
-    const qsizetype cw = findByW(line, u" CW ");
+    const Markers markers = findMarkers(line);
+    const qsizetype cw = markers.cw;
     const std::optional<Fields> fields = cw >= 0 ? findFields(line, cw) : findFieldsByFrequency(line);
     if (!fields)
         return std::nullopt;
@@ -162,7 +172,7 @@ std::optional<SpotView> parseView(QStringView line)
     spot.band = bandOfQrg(fields->qrg);
     spot.suffix = fields->call.size() > 2 ? fields->call.last(2) : fields->call;
     // A spot taken by its frequency has no speed, whatever its comment says.
-    if (const qsizetype wpm = cw >= 0 ? findByW(line, u"WPM") : -1; wpm >= 4) {
+    if (const qsizetype wpm = cw >= 0 ? markers.wpm : -1; wpm >= 4) {
         spot.wpmPos = static_cast<int>(wpm + 1);
         spot.speedText = line.sliced(wpm - 4, 3);
     }
