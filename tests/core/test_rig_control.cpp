@@ -122,15 +122,29 @@ void TestRigControl::tunesDummyRig()
     RigctldProcess rigctld;
     CoreRig rig({QStringLiteral("$RIGMODEL 2"), QStringLiteral("$RIGPATH ") + rigctld.path()});
     RigControl &control = rig.core().rig();
+    // Each answer as the status line got it: it shows there for a while only, and a busy machine is slow.
+    QSignalSpy answers(&rig.core(), &AppCore::statusChanged);
+    const auto nextAnswer = [&answers] {
+        answers.clear();
+        const auto rigAnswer = [&answers] {
+            for (const QList<QVariant> &status : std::as_const(answers)) {
+                if (status.first().toString().startsWith(u"rig: "))
+                    return status.first().toString();
+            }
+            return QString();
+        };
+        [[maybe_unused]] const bool answered = QTest::qWaitFor([&] { return !rigAnswer().isEmpty(); }, 30000);
+        return rigAnswer();
+    };
 
     // Nothing listening yet.
     control.tune(QStringLiteral("14025.0"));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.core().statusText(), QStringLiteral("rig: connection refused"), 20000);
+    QCOMPARE(nextAnswer(), QStringLiteral("rig: connection refused"));
 
     rigctld.start();
     QTRY_VERIFY_WITH_TIMEOUT(rigctld.isListening(), 20000);
     control.tune(QStringLiteral("14025.0"));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.core().statusText(), QStringLiteral("rig: 14025.0 kHz CW"), 20000);
+    QCOMPARE(nextAnswer(), QStringLiteral("rig: 14025.0 kHz CW"));
     QCOMPARE(rigctld.ask(QStringLiteral("f")), QStringLiteral("14025000"));
     QCOMPARE(rigctld.ask(QStringLiteral("m")), QStringLiteral("CW"));
 
@@ -145,7 +159,7 @@ void TestRigControl::tunesDummyRig()
     // rigctld goes away while the program runs.
     rigctld.stop();
     control.tune(QStringLiteral("3525.0"));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.core().statusText(), QStringLiteral("rig: connection refused"), 20000);
+    QCOMPARE(nextAnswer(), QStringLiteral("rig: connection refused"));
 }
 
 void TestRigControl::muteRigDoesNotHoldTheLoop()
