@@ -15,6 +15,7 @@
 #include "support/test_spot_server.h"
 #include "tables/portable_table_model.h"
 
+#include <QAbstractItemModelTester>
 #include <QBuffer>
 #include <QFile>
 #include <QJsonDocument>
@@ -254,6 +255,7 @@ void TestReceivePath::messageWindowPage()
 void TestReceivePath::portableTable()
 {
     PortableTableModel table;
+    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy changed(&table, &QAbstractItemModel::dataChanged);
     const auto callAt = [&table](int row) {
         return table.index(row, PortableTableModel::ColumnCall).data().toString();

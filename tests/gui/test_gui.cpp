@@ -168,6 +168,7 @@ private slots:
         QVERIFY(portable.close());
         // Each box in Settings::Switch order: a click flips its switch only, the model flips it back.
         rig.window.show();
+        QVERIFY(!get(rig.window, u"TxtSpeedMsg"_s).isEnabled()); // QRQ is off from the start
         Settings &settings = rig.core.settings();
         const QStringList boxes =
             u"CheckShowDx Check160En Check80En Check60En Check40En Check30En Check20En Check17En Check15En "
