@@ -12,26 +12,82 @@
 #include <QFileDevice>
 #include <QIODevice>
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <algorithm>
+#include <charconv>
+#include <string_view>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QString connectionStateName(ClusterLink::Connection state)
+QStringView connectionStateName(ClusterLink::Connection state)
 {
     switch (state) {
     case ClusterLink::Connection::Connecting:
-        return QStringLiteral("connecting");
+        return u"connecting";
     case ClusterLink::Connection::Connected:
-        return QStringLiteral("connected");
+        return u"connected";
     case ClusterLink::Connection::LoggedIn:
-        return QStringLiteral("logged_in");
+        return u"logged_in";
     case ClusterLink::Connection::Lost:
-        return QStringLiteral("lost");
+        return u"lost";
     }
     return {};
+}
+
+constexpr qsizetype kMaxStringBytesPerUnit = 6; // \u001f
+constexpr qsizetype kMaxIntChars = 11;           // -2147483648
+
+// Text as a JSON string, escaped as QJsonDocument escapes it; to must have room for
+// kMaxStringBytesPerUnit bytes a UTF-16 unit and the two quotes.
+char *writeString(char *to, QStringView text)
+{
+    constexpr char kHex[] = "0123456789abcdef";
+    *to++ = '"';
+    const char16_t *from = text.utf16();
+    const char16_t *const end = from + text.size();
+    while (from != end) {
+        const char16_t u = *from++;
+        if (u >= 0x20 && u < 0x80 && u != u'"' && u != u'\\') {
+            *to++ = static_cast<char>(u);
+        } else if (u < 0x80) {
+            *to++ = '\\';
+            switch (u) {
+            case u'"': *to++ = '"'; break;
+            case u'\\': *to++ = '\\'; break;
+            case u'\b': *to++ = 'b'; break;
+            case u'\f': *to++ = 'f'; break;
+            case u'\n': *to++ = 'n'; break;
+            case u'\r': *to++ = 'r'; break;
+            case u'\t': *to++ = 't'; break;
+            default:
+                to = std::copy_n("u00", 3, to);
+                *to++ = kHex[u >> 4];
+                *to++ = kHex[u & 0xF];
+            }
+        } else if (u < 0x800) {
+            *to++ = static_cast<char>(0xC0 | (u >> 6));
+            *to++ = static_cast<char>(0x80 | (u & 0x3F));
+        } else if (QChar::isHighSurrogate(u) && from != end && QChar::isLowSurrogate(*from)) {
+            const char32_t code = QChar::surrogateToUcs4(u, *from++);
+            *to++ = static_cast<char>(0xF0 | (code >> 18));
+            *to++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            *to++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *to++ = static_cast<char>(0x80 | (code & 0x3F));
+        } else if (QChar::isSurrogate(u)) {
+            // A lone half of a pair has no UTF-8 form.
+            *to++ = '\\';
+            *to++ = 'u';
+            for (int shift = 12; shift >= 0; shift -= 4)
+                *to++ = kHex[(u >> shift) & 0xF];
+        } else {
+            *to++ = static_cast<char>(0xE0 | (u >> 12));
+            *to++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            *to++ = static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    *to++ = '"';
+    return to;
 }
 
 } // namespace
@@ -51,10 +107,37 @@ JsonEventWriter::~JsonEventWriter()
     flush();
 }
 
-void JsonEventWriter::write(const QJsonObject &event)
+void JsonEventWriter::write(std::initializer_list<Field> fields)
 {
-    m_pending += QJsonDocument(event).toJson(QJsonDocument::Compact);
-    m_pending += '\n';
+    Q_ASSERT(std::is_sorted(fields.begin(), fields.end(), [](const Field &a, const Field &b) {
+        return std::string_view(a.key.data(), a.key.size()) < std::string_view(b.key.data(), b.key.size());
+    }));
+    // Written through a pointer into room for the longest form, then cut to size: one growth an event.
+    qsizetype room = 2;
+    for (const Field &field : fields) {
+        const auto *text = std::get_if<QStringView>(&field.value);
+        room += field.key.size() + 4 + (text ? kMaxStringBytesPerUnit * text->size() + 2 : kMaxIntChars);
+    }
+    const qsizetype start = m_pending.size();
+    m_pending.resize(start + room);
+    char *to = m_pending.data() + start;
+    char separator = '{';
+    for (const Field &field : fields) {
+        *to++ = separator;
+        separator = ',';
+        // Keys are plain ASCII names that need no escape.
+        *to++ = '"';
+        to = std::copy(field.key.begin(), field.key.end(), to);
+        *to++ = '"';
+        *to++ = ':';
+        if (const auto *text = std::get_if<QStringView>(&field.value))
+            to = writeString(to, *text);
+        else
+            to = std::to_chars(to, to + kMaxIntChars, std::get<int>(field.value)).ptr;
+    }
+    *to++ = '}';
+    *to++ = '\n';
+    m_pending.truncate(to - m_pending.constData());
     if (!m_flushBeforeWaiting || m_pending.size() >= kMaxGathered)
         flush();
 }
@@ -71,56 +154,55 @@ void JsonEventWriter::flush()
 
 void JsonEventWriter::show(const QString &text)
 {
-    write({{u"event"_s, u"message"_s}, {u"text"_s, text}});
+    write({{"event"_L1, u"message"}, {"text"_L1, text}});
 }
 
 void JsonEventWriter::attach(AppCore &core)
 {
     connect(&core, &AppCore::statusChanged, this, [this](const QString &text) {
-        write({{u"event"_s, u"status"_s}, {u"text"_s, text}});
+        write({{"event"_L1, u"status"}, {"text"_L1, text}});
     });
     connect(&core.link(), &ClusterLink::connectionChanged, this,
             [this](ClusterLink::Connection state, const QString &detail, int retryIn) {
-                QJsonObject event{{u"event"_s, u"connection"_s},
-                                  {u"state"_s, connectionStateName(state)},
-                                  {u"detail"_s, detail}};
                 if (state == ClusterLink::Connection::Lost)
-                    event.insert(u"retry_in"_s, retryIn);
-                write(event);
+                    write({{"detail"_L1, detail}, {"event"_L1, u"connection"}, {"retry_in"_L1, retryIn},
+                           {"state"_L1, connectionStateName(state)}});
+                else
+                    write({{"detail"_L1, detail}, {"event"_L1, u"connection"}, {"state"_L1, connectionStateName(state)}});
             });
     connect(&core.pipeline(), &SpotPipeline::spotShown, this, [this](const QString &line) {
-        write({{u"event"_s, u"spot"_s}, {u"line"_s, line}});
+        write({{"event"_L1, u"spot"}, {"line"_L1, line}});
     });
     connect(&core.pipeline(), &SpotPipeline::talkShown, this, [this](const QString &line) {
-        write({{u"event"_s, u"talk"_s}, {u"line"_s, line}});
+        write({{"event"_L1, u"talk"}, {"line"_L1, line}});
     });
     connect(&core.notifier(), &AlarmNotifier::callAlarmShown, this,
             [this](int entry, const QString &call, const QString &text, const QString &qrg) {
-                write({{u"event"_s, u"call_alarm"_s},
-                       {u"entry"_s, entry},
-                       {u"call"_s, call},
-                       {u"text"_s, text},
-                       {u"qrg"_s, qrg}});
+                write({{"call"_L1, call},
+                       {"entry"_L1, entry},
+                       {"event"_L1, u"call_alarm"},
+                       {"qrg"_L1, qrg},
+                       {"text"_L1, text}});
             });
     connect(&core.notifier(), &AlarmNotifier::portableAlarmShown, this,
             [this](const QString &call, const QString &qrg) {
-                write({{u"event"_s, u"portable_alarm"_s}, {u"call"_s, call}, {u"qrg"_s, qrg}});
+                write({{"call"_L1, call}, {"event"_L1, u"portable_alarm"}, {"qrg"_L1, qrg}});
             });
     connect(&core.notifier(), &AlarmNotifier::alarmHidden, this, [this](AlarmNotifier::Kind kind) {
-        write({{u"event"_s, u"alarm_hidden"_s},
-               {u"window"_s, kind == AlarmNotifier::Kind::Call ? u"call"_s : u"portable"_s}});
+        write({{"event"_L1, u"alarm_hidden"},
+               {"window"_L1, kind == AlarmNotifier::Kind::Call ? u"call" : u"portable"}});
     });
     connect(&core.sound(), &SoundOutput::soundRequested, this, [this](const QString &file) {
-        write({{u"event"_s, u"sound"_s}, {u"file"_s, file}});
+        write({{"event"_L1, u"sound"}, {"file"_L1, file}});
     });
     AlarmList &list = core.alarmList();
     connect(&core.matcher(), &AlarmMatcher::entryHeard, this, [this, &list](int index) {
         const AlarmEntry &entry = list.at(index);
-        write({{u"event"_s, u"heard"_s},
-               {u"entry"_s, index},
-               {u"call"_s, entry.call},
-               {u"time"_s, entry.time},
-               {u"date"_s, entry.date},
-               {u"qrg"_s, entry.qrg}});
+        write({{"call"_L1, entry.call},
+               {"date"_L1, entry.date},
+               {"entry"_L1, index},
+               {"event"_L1, u"heard"},
+               {"qrg"_L1, entry.qrg},
+               {"time"_L1, entry.time}});
     });
 }
