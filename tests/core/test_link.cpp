@@ -141,8 +141,6 @@ void TestLink::sameLinesWhateverTheCuts()
     QCOMPARE(rig.server.received(), kLogin);
     QCOMPARE(rig.statuses, (QStringList{QStringLiteral("try connect server"),
                                         QStringLiteral("login to Server"), rig.connected()}));
-    QCOMPARE(rig.states,
-             (QList<Connection>{Connection::Connecting, Connection::Connected, Connection::LoggedIn}));
     QCOMPARE(rig.logContent(), TestSpotServer::kDefaultPrompt + TestSpotServer::kDefaultGreeting + stream);
 
     // The log switch is read at each arrival.
