@@ -7,6 +7,7 @@
 #include "app/app_core.h"
 #include "app/json_event_writer.h"
 #include "model/alarm_list.h"
+#include "model/clock.h"
 #include "model/config_file.h"
 #include "model/settings.h"
 #include "spots/message_log.h"
@@ -130,6 +131,7 @@ private slots:
     void blockAndHideTimes();
     void messageWindowPage();
     void portableTable();
+    void systemClock();
 };
 
 void TestReceivePath::fields_data()
@@ -242,6 +244,7 @@ void TestReceivePath::messageWindowPage()
     for (int i = 0; i < 71; ++i)
         lines << rbn(QStringLiteral("DL%1ABC").arg(i % 10), u"7010.0", 20 + i % 30) + QString(i % 7, u'x');
     QSignalSpy appended(&log, &MessageLog::lineAppended);
+    QSignalSpy restarted(&log, &MessageLog::restarted);
     pipe.feed(lines.first(35));
     QCOMPARE(log.text(), u"... actual DX Info\r\n"_qs + lines.first(35).join(u"\r\n"_qs) + u"\r\n"_qs);
     pipe.feed(lines.at(35));
@@ -250,6 +253,20 @@ void TestReceivePath::messageWindowPage()
     QCOMPARE(log.text(), lines.at(70) + u"\r\n"_qs);
     QCOMPARE(appended.count(), 69);
     QCOMPARE(appended.last().first().toString(), lines.at(69));
+    QCOMPARE(restarted.count(), 2);
+    QCOMPARE(restarted.last().first().toString(), lines.at(70));
+}
+
+// The system clock formats once a second, and never shows a second that has passed.
+void TestReceivePath::systemClock()
+{
+    const SystemClock clock;
+    const QString first = clock.timeText();
+    QTRY_VERIFY(QTime::currentTime().toString(u"HH:mm:ss") != first);
+    const QString before = QTime::currentTime().toString(u"HH:mm:ss");
+    const QString shown = clock.timeText();
+    QVERIFY2(shown == before || shown == QTime::currentTime().toString(u"HH:mm:ss"), qPrintable(shown));
+    QCOMPARE(clock.dateText().size(), 10); // "06.12.2026" where the locale is plain C
 }
 
 void TestReceivePath::portableTable()

@@ -1,30 +1,48 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
 
-class QTcpServer;
-class QTcpSocket;
+#include <algorithm>
+#include <functional>
 
 // A spot server on 127.0.0.1 played the way RBN plays it: the prompt on connect, the greeting after the
 // client's first line (the arrival that completes its login), then whatever the test sends. One client at
 // a time: a new connection replaces the previous one. The waits spin the test's event loop, never sleep.
 class TestSpotServer final : public QObject {
-    Q_OBJECT
 public:
     static inline const QByteArray kDefaultPrompt = QByteArrayLiteral("Please enter your call: ");
     static inline const QByteArray kDefaultGreeting =
         QByteArrayLiteral("\r\nHello, this is the test spot server.\r\n\r\n");
 
-    explicit TestSpotServer(QObject *parent = nullptr);
-    ~TestSpotServer() override;
+    explicit TestSpotServer(QObject *parent = nullptr) : QObject(parent)
+    {
+        connect(m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server->nextPendingConnection())
+                accept(socket);
+        });
+    }
+    ~TestSpotServer() override
+    {
+        if (m_client)
+            m_client->abort();
+    }
 
     // Port 0: a free port the first time, the same again after refuse().
-    bool listen(quint16 port = 0);
-    void refuse(); // new connections are refused; the current client stays
-    bool isListening() const;
+    bool listen(quint16 port = 0)
+    {
+        if (!m_server->listen(QHostAddress::LocalHost, port == 0 ? m_port : port))
+            return false;
+        m_port = m_server->serverPort();
+        return true;
+    }
+    void refuse() { m_server->close(); } // new connections are refused; the current client stays
     QString host() const { return QStringLiteral("127.0.0.1"); }
     quint16 port() const { return m_port; }
 
@@ -32,30 +50,93 @@ public:
     void setGreeting(const QByteArray &greeting) { m_greeting = greeting; }
     // A node that rejects the callsign: closes right after the client's first line.
     void setDropAfterFirstLine(bool drop) { m_dropAfterFirstLine = drop; }
+    // Called with each read from the client.
+    std::function<void(const QByteArray &)> onReceived;
 
     QByteArray received() const { return m_transcripts.join(); }
     QByteArray transcript(int connection) const { return m_transcripts.value(connection); }
     int connectionCount() const { return static_cast<int>(m_transcripts.size()); }
 
-    void send(QByteArrayView bytes);
+    void send(QByteArrayView bytes)
+    {
+        if (!m_client || bytes.isEmpty())
+            return;
+        m_client->write(bytes.data(), bytes.size());
+        m_client->flush();
+    }
     // Pieces cut at the ascending offsets, each read by a client in this thread as an arrival of its own.
-    void sendSplitAt(QByteArrayView bytes, const QList<qsizetype> &cuts);
-    void dropClient();
+    void sendSplitAt(QByteArrayView bytes, const QList<qsizetype> &cuts)
+    {
+        qsizetype from = 0;
+        for (qsizetype i = 0; i <= cuts.size(); ++i) {
+            const qsizetype to = i < cuts.size() ? std::clamp(cuts[i], from, bytes.size()) : bytes.size();
+            if (to == from)
+                continue;
+            send(bytes.sliced(from, to - from));
+            from = to;
+            // Loopback delivers at once; two turns of the loop let a client in this thread read the piece.
+            QCoreApplication::processEvents();
+            QCoreApplication::processEvents();
+        }
+    }
+    void dropClient()
+    {
+        if (QTcpSocket *socket = std::exchange(m_client, nullptr)) {
+            disconnect(socket, nullptr, this, nullptr);
+            socket->disconnectFromHost();
+            socket->deleteLater();
+        }
+    }
 
-    bool waitForConnections(int count, int timeoutMs = 10000);
-    bool waitForNoClient(int timeoutMs = 10000);
-    bool waitForReceived(QByteArrayView text, int times = 1, int timeoutMs = 10000);
+    bool waitForConnections(int count, int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor([&] { return connectionCount() >= count; }, timeoutMs);
+    }
+    bool waitForNoClient(int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor([&] { return m_client == nullptr; }, timeoutMs);
+    }
     // Until the latest connection has sent the filter command.
-    bool waitForLoggedIn(int timeoutMs = 10000);
-
-signals:
-    void bytesReceived(const QByteArray &bytes);
+    bool waitForLoggedIn(int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor(
+            [&] { return m_transcripts.value(connectionCount() - 1).contains("Set Dx Filter mode=CW\r\n"); },
+            timeoutMs);
+    }
 
 private:
-    void onNewConnection();
-    void onReadyRead(QTcpSocket *socket);
+    void accept(QTcpSocket *socket)
+    {
+        dropClient();
+        m_client = socket;
+        m_greeted = false;
+        m_transcripts.append(QByteArray());
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            if (m_client == socket)
+                m_client = nullptr;
+            socket->deleteLater();
+        });
+        send(m_prompt);
+    }
+    void onReadyRead(QTcpSocket *socket)
+    {
+        if (socket != m_client)
+            return;
+        const QByteArray bytes = socket->readAll();
+        m_transcripts.last() += bytes;
+        if (onReceived)
+            onReceived(bytes);
+        if (m_client != socket || m_greeted || !m_transcripts.last().contains("\r\n"))
+            return;
+        m_greeted = true;
+        if (m_dropAfterFirstLine)
+            dropClient();
+        else
+            send(m_greeting);
+    }
 
-    QTcpServer *m_server = nullptr; // child
+    QTcpServer *m_server = new QTcpServer(this);
     QTcpSocket *m_client = nullptr; // child
     quint16 m_port = 0;
     QByteArray m_prompt = kDefaultPrompt;
@@ -67,7 +148,16 @@ private:
 
 // A standard RBN CW spot line, "DX de DL8LAS-#:  14025.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z";
 // rbnBytes is the same as sent, UTF-8 with CR LF.
-QString rbnLine(QStringView spotter, QStringView qrg, QStringView call, int wpm = 25,
-                QStringView time = u"1200Z");
-QByteArray rbnBytes(QStringView spotter, QStringView qrg, QStringView call, int wpm = 25,
-                    QStringView time = u"1200Z");
+inline QString rbnLine(QStringView spotter, QStringView qrg, QStringView call, int wpm = 25,
+                       QStringView time = u"1200Z")
+{
+    return u"DX de "_qs + QString(spotter.toString() + u':').leftJustified(9) +
+           qrg.toString().rightJustified(9) + u"  "_qs + call.toString().leftJustified(13) +
+           u"  CW    25 dB "_qs + QString::number(wpm).rightJustified(3) + u" WPM  CQ      "_qs +
+           time.toString();
+}
+inline QByteArray rbnBytes(QStringView spotter, QStringView qrg, QStringView call, int wpm = 25,
+                           QStringView time = u"1200Z")
+{
+    return rbnLine(spotter, qrg, call, wpm, time).toUtf8() + "\r\n";
+}

@@ -1,0 +1,218 @@
+// The real program, headless, against loopback spot servers: its event stream, config.txt written at
+// SIGTERM, one copy per working folder, its exit codes, and which folder it works in.
+#include "app/working_folder.h"
+#include "support/test_spot_server.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kProgram = qEnvironmentVariable("VEMROK_TEST_BINARY");
+
+// A working folder whose config.txt points at its own loopback server, with an alarms.log of earlier.
+struct Folder {
+    QTemporaryDir dir;
+    TestSpotServer server;
+
+    explicit Folder(const QByteArray &config = "$LOGFILE on\r\n$CALL TS0EST\r\n")
+    {
+        server.listen();
+        QFile file(dir.filePath(u"config.txt"_s));
+        if (file.open(QIODevice::WriteOnly))
+            file.write("$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) + "\r\n" +
+                       config);
+        QFile history(dir.filePath(u"alarms.log"_s));
+        if (history.open(QIODevice::WriteOnly))
+            history.write("2026-12-06 21:14:03Z\tcall\tTS0EST\t7012.5\tTS0EST calls\n");
+    }
+    std::unique_ptr<QProcess> start()
+    {
+        auto program = std::make_unique<QProcess>();
+        program->start(kProgram, {u"--headless"_s, u"-C"_s, dir.path()});
+        return program;
+    }
+    QByteArray file(const QString &name) const
+    {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
+    }
+    // Every file of the folder, hidden ones too, with its bytes and modification time.
+    QStringList snapshot() const
+    {
+        QStringList files;
+        for (const QFileInfo &info : QDir(dir.path()).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name))
+            files << info.fileName() + u' ' + QString::number(info.lastModified().toMSecsSinceEpoch()) +
+                         u' ' + QString::fromLatin1(file(info.fileName()).toBase64());
+        return files;
+    }
+};
+
+void terminateCleanly(QProcess *program)
+{
+    program->terminate(); // SIGTERM
+    QVERIFY(program->waitForFinished(10000));
+    QCOMPARE(program->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program->exitCode(), 0);
+}
+
+} // namespace
+
+class TestProgram final : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY2(QFile::exists(kProgram), "VEMROK_TEST_BINARY not set"); }
+    void eventStreamSecondCopyAndSigterm();
+    void copiesInTwoFoldersRunAndAKilledCopyLeavesNoLock();
+    void exitCodes();
+    void workingFolder_data();
+    void workingFolder();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestProgram::eventStreamSecondCopyAndSigterm()
+{
+    Folder folder("$LOGIN DL0TST\r\n$LOGFILE on\r\n$PORTAL on\r\n$SOUNDEN on\r\n$CALL TS0EST\r\n"
+                  "$TXT TS0EST is on!\r\n$SOUND trumpet1.wav\r\n");
+    const auto first = folder.start();
+    QVERIFY(folder.server.waitForLoggedIn());
+    QVERIFY(folder.server.transcript(0).startsWith("DL0TST\r\nSet Dx Filter mode=CW\r\n"));
+
+    // A second copy in the same folder ends without touching a file.
+    const QStringList before = folder.snapshot();
+    QVERIFY(before.join(u'\n').contains(u"log.txt"_s));
+    const auto second = folder.start();
+    QVERIFY(second->waitForFinished(10000));
+    QCOMPARE(second->exitCode(), 3);
+    const QJsonObject message = QJsonDocument::fromJson(second->readAllStandardOutput()).object();
+    QCOMPARE(message.value(u"event"_s).toString(), u"message"_s);
+    QCOMPARE(message.value(u"text"_s).toString(),
+             u"VemrokAlarm is already running in "_s + QDir(folder.dir.path()).absolutePath());
+    QCOMPARE(folder.snapshot(), before);
+    QCOMPARE(folder.server.connectionCount(), 1);
+
+    QByteArray stream = rbnBytes(u"DL8LAS-#", u"14025.0", u"TS0EST");
+    stream += rbnBytes(u"W3LPL-#", u"7003.9", u"DL1ABC/P", 30);
+    stream += "DX de K1TTT-#:  14074.0  K1ABC          FT8   -12 dB             CQ      1200Z\r\n";
+    stream += rbnBytes(u"DL8LAS-#", u"3525.0", u"OK1XYZ", 18);
+    folder.server.sendSplitAt(stream, {10, 80, 81, 200});
+    // Every stdout line is one JSON object.
+    QStringList names;
+    QString stamped;
+    QTRY_COMPARE_WITH_TIMEOUT(
+        [&] {
+            while (first->canReadLine()) {
+                const QByteArray line = first->readLine();
+                QJsonParseError error{};
+                const QJsonObject event = QJsonDocument::fromJson(line, &error).object();
+                const bool json = error.error == QJsonParseError::NoError && !event.isEmpty();
+                names << (json ? event.value(u"event"_s).toString() : QString::fromUtf8("not JSON: " + line));
+                if (names.last() == u"heard")
+                    stamped = event.value(u"time"_s).toString();
+            }
+            return names.count(u"spot"_s);
+        }(),
+        3, 10000);
+    QCOMPARE(names.first(), u"status"_s);
+    QVERIFY(names.contains(u"connection"_s));
+    QCOMPARE(names.mid(names.indexOf(u"call_alarm"_s), 7),
+             (QStringList{u"call_alarm"_s, u"sound"_s, u"heard"_s, u"spot"_s, u"portable_alarm"_s, u"sound"_s,
+                          u"spot"_s}));
+    QVERIFY(!stamped.isEmpty());
+
+    terminateCleanly(first.get());
+    const QByteArray written = folder.file(u"config.txt"_s);
+    QVERIFY(written.contains("\r\n$QRG 14025.0\r\n"));
+    QVERIFY(written.contains("\r\n$TIME " + stamped.toUtf8() + "\r\n"));
+    QVERIFY(written.contains("\r\n$LOGIN DL0TST\r\n"));
+}
+
+void TestProgram::copiesInTwoFoldersRunAndAKilledCopyLeavesNoLock()
+{
+    Folder one;
+    Folder two;
+    const auto a = one.start();
+    const auto b = two.start();
+    QVERIFY(one.server.waitForLoggedIn());
+    QVERIFY(two.server.waitForLoggedIn());
+
+    // Killed, the copy leaves its lock file behind; the next copy sees its process is gone.
+    a->kill();
+    QVERIFY(a->waitForFinished(10000));
+    const auto again = one.start();
+    QVERIFY(one.server.waitForConnections(2));
+    QVERIFY(one.server.waitForLoggedIn());
+    QCOMPARE(b->state(), QProcess::Running);
+    terminateCleanly(again.get());
+    terminateCleanly(b.get());
+}
+
+void TestProgram::exitCodes()
+{
+    QProcess process;
+    process.start(kProgram, {u"--version"_s});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.readAllStandardOutput(), QByteArray("VemrokAlarm V0.6.7\n"));
+
+    process.start(kProgram, {u"--headless"_s, u"-C"_s, u"/nonexistent/x"_s});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 2);
+    QVERIFY(process.readAllStandardOutput().isEmpty());
+
+    // A first start with windows waits in the box "File config.txt not found, new created"; SIGTERM ends it.
+    QTemporaryDir dir;
+    process.start(kProgram, {u"-C"_s, dir.path()});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(u"config.txt"_s)), 10000);
+    terminateCleanly(&process);
+}
+
+void TestProgram::workingFolder_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("xdg");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char *name, const QString &given, const QString &current, const QString &home,
+                        const QString &xdg, const QString &expected) {
+        QTest::newRow(name) << given << current << home << xdg << expected;
+    };
+    row("-C wins", u"/data/cw"_s, u"/home/op"_s, u"/home/op"_s, {}, u"/data/cw"_s);
+    row("ordinary folder", {}, u"/home/op/radio"_s, u"/home/op"_s, u"/x"_s, u"/home/op/radio"_s);
+    row("home uses XDG", {}, u"/home/op"_s, u"/home/op"_s, u"/home/op/.data"_s,
+        u"/home/op/.data/vemrok-alarm"_s);
+    row("home with slash", {}, u"/home/op/"_s, u"/home/op"_s, {}, u"/home/op/.local/share/vemrok-alarm"_s);
+    row("root uses XDG", {}, u"/"_s, u"/home/op"_s, u"/var/xdg"_s, u"/var/xdg/vemrok-alarm"_s);
+    row("relative XDG ignored", {}, u"/home/op"_s, u"/home/op"_s, u"rel/dir"_s,
+        u"/home/op/.local/share/vemrok-alarm"_s);
+    // $HOME a symlink to the folder the program starts in.
+    const QString real = m_dir.filePath(u"op"_s);
+    const QString link = m_dir.filePath(u"home"_s);
+    QVERIFY(QDir().mkpath(real) && (QFileInfo(link).isSymLink() || QFile::link(real, link)));
+    row("home through symlink", {}, real, link, {}, link + u"/.local/share/vemrok-alarm"_s);
+    row("beside the symlinked home", {}, m_dir.path(), link, {}, m_dir.path());
+}
+
+void TestProgram::workingFolder()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, current);
+    QFETCH(QString, home);
+    QFETCH(QString, xdg);
+    QTEST(chooseWorkingFolder(given, current, home, xdg), "expected");
+}
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "test_program.moc"
