@@ -132,6 +132,7 @@ private slots:
     void messageWindowPage();
     void portableTable();
     void systemClock();
+    void jsonEscapedAsQtEscapes();
 };
 
 void TestReceivePath::fields_data()
@@ -296,6 +297,18 @@ void TestReceivePath::portableTable()
     QCOMPARE(table.lastPortableCall(), u"S21/P"_qs);
     QCOMPARE(changed.last().at(0).toModelIndex().column(), 0);
     QCOMPARE(changed.last().at(1).toModelIndex().row(), 19);
+}
+
+// Events are written by hand; every kind of character must come out as QJsonDocument writes it.
+void TestReceivePath::jsonEscapedAsQtEscapes()
+{
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    const QString text = u"\"\\/\b\f\n\r\t\x01\x1f\x7f \u00e9\u07ff\u0800\u20ac\U0001D11E\uFFFF"_qs + QChar(0xDC00) +
+                         QChar(0xD800) + u"x"_qs;
+    JsonEventWriter(out).show(text);
+    const QJsonObject event{{u"event"_qs, u"message"_qs}, {u"text"_qs, text}};
+    QCOMPARE(out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
 }
 
 QTEST_GUILESS_MAIN(TestReceivePath)
