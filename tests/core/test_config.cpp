@@ -5,6 +5,7 @@
 #include "link/server_log.h"
 #include "model/alarm_list.h"
 #include "model/config_file.h"
+#include "model/config_saver.h"
 #include "model/settings.h"
 #include "support/fakes.h"
 #include "support/test_spot_server.h"
@@ -103,6 +104,7 @@ private slots:
     void writesThatFail_data();
     void writesThatFail();
     void portAndServerLog();
+    void saverSkipsEntriesItDoesNotKnow();
 };
 
 void TestConfig::firstStartWritesDefaultsAndSample()
@@ -348,6 +350,23 @@ void TestConfig::portAndServerLog()
     Program emptied(dir.path());
     emptied.core.startUp();
     QCOMPARE(fileBytes(log), QByteArray());
+}
+
+// News of an entry before the list's own (a listener ahead of the saver fills a new slot), or after stop():
+// nothing is read past the entries the saver knows, and nothing is scheduled.
+void TestConfig::saverSkipsEntriesItDoesNotKnow()
+{
+    QTemporaryDir dir;
+    Model model;
+    connect(&model.list, &AlarmList::structureChanged, this, [&list = model.list] {
+        list.edit(list.lastCallNr(), [](AlarmEntry &e) { e.call = u"DL1AA"_qs; });
+    });
+    ConfigSaver saver(dir.filePath(u"config.txt"_qs), model.settings, model.list);
+    saver.watch();
+    QVERIFY(model.list.appendSlot() && model.list.appendSlot() && saver.isPending());
+    saver.stop();
+    model.list.edit(1, [](AlarmEntry &e) { e.text = u"edited"_qs; });
+    QVERIFY(!saver.timer().isActive());
 }
 
 QTEST_GUILESS_MAIN(TestConfig)
