@@ -44,13 +44,6 @@ struct LinkRig {
             lines.append(line);
         });
     }
-    QTcpSocket *client() const
-    {
-        for (QTcpSocket *socket : link.findChildren<QTcpSocket *>())
-            if (socket->state() == QAbstractSocket::ConnectedState)
-                return socket;
-        return nullptr;
-    }
 };
 
 } // namespace
@@ -84,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QPointer<QTcpSocket> client;
     for (int i = 0; i < 1000 && !client; ++i) {
         QCoreApplication::processEvents();
-        client = r.client();
+        for (QTcpSocket *socket : r.link.findChildren<QTcpSocket *>())
+            client = socket->state() == QAbstractSocket::ConnectedState ? socket : client.data();
     }
 
     QByteArray sent, transcript;
