@@ -15,6 +15,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <memory>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -23,10 +25,10 @@ const QByteArray kLogin = QByteArrayLiteral("TE0ST\r\nSet Dx Filter mode=CW\r\n"
 
 struct LinkRig {
     PipelineHarness harness;
+    ClusterLink &link = harness.core.link();
     QBuffer events;
     JsonEventWriter writer{events};
     QTcpServer server;
-    ClusterLink::LoginState stateAtLine = ClusterLink::LoginState::WaitingForPrompt;
     QStringList lines;
     bool lineBeforeLogin = false;
 
@@ -35,54 +37,25 @@ struct LinkRig {
         events.open(QIODevice::ReadWrite);
         writer.attach(harness.core);
         server.listen(QHostAddress::LocalHost);
-        ClusterLink &link = harness.core.link();
-        // No attempt of its own while an input runs: every connection is made by the harness.
-        ClusterLink::Timing timing;
-        timing.firstRetry = 1h;
-        timing.maxRetry = 1h;
-        timing.idleTimeout = 1h;
-        link.setTiming(timing);
+        // No attempt of its own while an input runs: every connection is made here.
+        link.setTiming({.firstRetry = 1h, .maxRetry = 1h, .idleTimeout = 1h});
         QObject::connect(&link, &ClusterLink::lineReceived, &link, [this](const QString &line) {
-            if (harness.core.link().loginState() != ClusterLink::LoginState::LoggedIn)
-                lineBeforeLogin = true;
+            lineBeforeLogin |= link.loginState() != ClusterLink::LoginState::LoggedIn;
             lines.append(line);
         });
     }
 };
 
-LinkRig &rig()
-{
-    static LinkRig r;
-    return r;
-}
-
-QTcpSocket *clientSocket(ClusterLink &link)
-{
-    for (QTcpSocket *socket : link.findChildren<QTcpSocket *>()) {
-        if (socket->state() == QAbstractSocket::ConnectedState)
-            return socket;
-    }
-    return nullptr;
-}
-
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    startFuzzApplication(argc, argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    LinkRig &r = rig();
-    ClusterLink &link = r.harness.core.link();
-    FuzzInput input(data, size);
+    static LinkRig r;
+    FuzzInput input{data, size};
     const uint8_t flags = input.byte();
     quint32 cutSeed = input.byte();
     const int maxPiece = input.byte() + 1;
-    const QByteArrayView stream(input.rest(), input.restSize());
-
+    const QByteArrayView stream = input.rest();
     Settings &settings = r.harness.core.settings();
     settings.setOn(Settings::Switch::DxMsgAll, !(flags & 0x01));
     settings.setOn(Settings::Switch::PortAl, flags & 0x02);
@@ -93,67 +66,51 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     r.events.buffer().clear();
     r.events.seek(0);
 
-    link.start(QStringLiteral("127.0.0.1"), r.server.serverPort());
+    r.link.start(QStringLiteral("127.0.0.1"), r.server.serverPort());
     if (!r.server.waitForNewConnection(2000)) {
-        link.close();
+        r.link.close();
         return 0;
     }
-    QTcpSocket *serverSide = r.server.nextPendingConnection();
+    std::unique_ptr<QTcpSocket> serverSide(r.server.nextPendingConnection());
     // Each piece leaves at once, not held back until the previous one is acknowledged.
     serverSide->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     QPointer<QTcpSocket> client;
     for (int i = 0; i < 1000 && !client; ++i) {
         QCoreApplication::processEvents();
-        client = clientSocket(link);
+        for (QTcpSocket *socket : r.link.findChildren<QTcpSocket *>())
+            client = socket->state() == QAbstractSocket::ConnectedState ? socket : client.data();
     }
 
-    QByteArray sent;
-    QByteArray transcript;
-    qsizetype from = 0;
+    QByteArray sent, transcript;
     // Each arrival costs a few system calls; a few dozen cuts find what cuts can break.
-    constexpr int kMaxArrivals = 24;
-    for (int arrival = 1; client && from < stream.size(); ++arrival) {
-        qsizetype piece = stream.size() - from;
-        if (cutSeed != 0 && arrival < kMaxArrivals) {
-            cutSeed ^= cutSeed << 13;
-            cutSeed ^= cutSeed >> 17;
-            cutSeed ^= cutSeed << 5;
-            piece = qMin<qsizetype>(piece, 1 + cutSeed % quint32(maxPiece));
-        }
+    for (qsizetype from = 0, piece = 0, arrival = 1; client && from < stream.size();
+         from += piece, ++arrival) {
+        piece = arrival < 24 ? nextPiece(cutSeed, maxPiece, stream.size() - from) : stream.size() - from;
         serverSide->write(stream.data() + from, piece);
         serverSide->waitForBytesWritten(1000);
         sent.append(stream.sliced(from, piece));
-        from += piece;
         // Whatever is in the kernel now is exactly this piece: the link reads it as one arrival.
         client->waitForReadyRead(1000);
         QCoreApplication::processEvents();
-        if (serverSide->waitForReadyRead(0) || serverSide->bytesAvailable() > 0)
-            transcript += serverSide->readAll();
-
+        serverSide->waitForReadyRead(0);
+        transcript += serverSide->readAll();
         // The call goes out only in answer to a prompt; the filter command only after the call.
         FUZZ_CHECK(kLogin.startsWith(transcript));
-        if (!transcript.isEmpty())
-            FUZZ_CHECK(sent.contains("Please enter your call") || sent.contains("login:"));
-        if (client && link.findChildren<QTcpSocket *>().indexOf(client.data()) < 0)
+        FUZZ_CHECK(transcript.isEmpty() || sent.contains("Please enter your call") ||
+                   sent.contains("login:"));
+        if (client && !r.link.findChildren<QTcpSocket *>().contains(client.data()))
             client = nullptr;
     }
     QCoreApplication::processEvents();
     transcript += serverSide->readAll();
-    FUZZ_CHECK(kLogin.startsWith(transcript));
+    FUZZ_CHECK(kLogin.startsWith(transcript) && !r.lineBeforeLogin);
+    FUZZ_CHECK(r.lines.size() <= sent.count('\n') && (transcript == kLogin || r.lines.isEmpty()));
+    for (const QString &line : std::as_const(r.lines))
+        FUZZ_CHECK(line.size() <= LineFramer::kMaxLineLength && printable(line));
 
-    FUZZ_CHECK(!r.lineBeforeLogin);
-    FUZZ_CHECK(r.lines.size() <= sent.count('\n'));
-    if (transcript != kLogin)
-        FUZZ_CHECK(r.lines.isEmpty());
-    for (const QString &line : std::as_const(r.lines)) {
-        FUZZ_CHECK(line.size() <= LineFramer::kMaxLineLength);
-        for (const QChar c : line)
-            FUZZ_CHECK((c.unicode() >= 0x20 || c == u'\t') && c.unicode() != 0x7F);
-    }
-
-    link.close();
+    r.link.close();
     serverSide->abort();
-    delete serverSide;
+    serverSide.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;
 }

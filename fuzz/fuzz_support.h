@@ -1,42 +1,48 @@
 #pragma once
-
+// What the fuzz targets share; each target includes it once.
 #include <QCoreApplication>
+#include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
-// Timers, signals and the event dispatcher of the core expect an application object, as in the program.
-inline void startFuzzApplication(int *argc, char ***argv)
-{
-    static QCoreApplication app(*argc, *argv);
-}
-
 // A broken invariant is a finding: abort so that libFuzzer keeps the input.
 #define FUZZ_CHECK(condition)                                                                                \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #condition);           \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (false)
+    ((condition) ? void()                                                                                    \
+                 : (std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #condition),   \
+                    std::abort()))
+
+// Timers, signals and the event dispatcher of the core expect an application object, as in the program.
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    static QCoreApplication app(*argc, *argv);
+    return 0;
+}
 
 // Reads the leading bytes of an input as settings; what is left is the payload.
-class FuzzInput {
-public:
-    FuzzInput(const uint8_t *data, size_t size) : m_data(data), m_size(size) {}
-
-    uint8_t byte()
-    {
-        if (m_size == 0)
-            return 0;
-        --m_size;
-        return *m_data++;
-    }
-    const char *rest() const { return reinterpret_cast<const char *>(m_data); }
-    qsizetype restSize() const { return static_cast<qsizetype>(m_size); }
-
-private:
-    const uint8_t *m_data;
-    size_t m_size;
+struct FuzzInput {
+    const uint8_t *data;
+    size_t size;
+    uint8_t byte() { return size > 0 ? (--size, *data++) : 0; }
+    QByteArrayView rest() const { return {reinterpret_cast<const char *>(data), qsizetype(size)}; }
 };
+
+// Cuts a stream into arrivals: the rest in one piece while seed is 0, else pieces of 1..maxPiece bytes.
+inline qsizetype nextPiece(quint32 &seed, int maxPiece, qsizetype left)
+{
+    if (seed == 0)
+        return left;
+    seed ^= seed << 13;
+    seed ^= seed >> 17;
+    seed ^= seed << 5;
+    return qMin<qsizetype>(left, 1 + seed % quint32(maxPiece));
+}
+
+// A decoded line holds no control character but the tab.
+inline bool printable(const QString &line)
+{
+    return std::ranges::all_of(line,
+                               [](QChar c) { return (c.unicode() >= 0x20 || c == u'\t') && c != u'\x7f'; });
+}

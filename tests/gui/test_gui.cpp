@@ -1,11 +1,12 @@
 // Real widgets clicked with QTest on the offscreen platform, a real config.txt in a temporary working folder
-// and a loopback spot server. The rules are pinned by the core tests; these show each widget bound to them.
+// and a loopback spot server. The rules are pinned by the core tests; these show each widget bound to them,
+// and the edits reaching config.txt while the program runs.
 #include "alarms/feed_watch.h"
 #include "app/app_core.h"
 #include "link/server_log.h"
 #include "model/alarm_list.h"
+#include "model/config_saver.h"
 #include "model/settings.h"
-#include "rig/rig_control.h"
 #include "spots/message_log.h"
 #include "support/fakes.h"
 #include "support/rigctld_process.h"
@@ -14,7 +15,6 @@
 #include "ui/activity_window.h"
 #include "ui/alarm_window.h"
 #include "ui/config_dialog.h"
-
 #include "ui/main_window.h"
 #include "ui/portable_table_window.h"
 #include "ui/qt_sound_player.h"
@@ -28,6 +28,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+constexpr int kSoon = 15000; // "a few seconds", with room for a slow machine
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // A core and its main window wired as in the program, in a temporary folder, talking to a loopback server.
 struct Rig {
     explicit Rig(const QStringList &configLines = {})
@@ -37,6 +45,7 @@ struct Rig {
         core.startUp();
     }
     QString path(const QString &name) const { return dir.filePath(name); }
+    QByteArray config() const { return readFile(path(u"config.txt"_s)); }
     void write(const QString &name, const QStringList &lines) const
     {
         QFile file(path(name));
@@ -118,20 +127,18 @@ QString tuneEntry(QTableView &view, int row, int column, bool click)
     menu->close();
     return text;
 }
-struct PaintRecorder final : QObject {
-    explicit PaintRecorder(QAbstractItemView &v) : view(v) { v.viewport()->installEventFilter(this); }
+// What reaches a widget: the region painted, the mouse releases.
+struct Recorder final : QObject {
+    explicit Recorder(QWidget &widget) { widget.installEventFilter(this); }
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::Paint)
             region += static_cast<QPaintEvent *>(event)->region();
+        releases += event->type() == QEvent::MouseButtonRelease;
         return false;
     }
-    bool painted(int row, int column) const
-    {
-        return (QRegion(view.visualRect(view.model()->index(row, column))) - region).isEmpty();
-    }
-    QAbstractItemView &view;
     QRegion region;
+    int releases = 0;
 };
 
 } // namespace
@@ -252,23 +259,6 @@ private slots:
         QCOMPARE(finished.count(), 1);
     }
 
-    // Quit, the close box, the end of the desktop session: config.txt saved, then the end, once.
-    void exitSavesAndEndsOnce()
-    {
-        for (const int way : {0, 1, 2}) {
-            Rig rig;
-            rig.window.show();
-            QSignalSpy finished(&rig.window, &MainWindow::finished);
-            click(rig.window, u"Check80En"_s);
-            way == 0   ? click(rig.window, u"ButtonEnde"_s)
-            : way == 1 ? void(rig.window.close())
-                       : rig.window.endSession();
-            QFile config(rig.path(u"config.txt"_s));
-            QVERIFY(finished.count() == 1 && config.open(QIODevice::ReadOnly) &&
-                    config.readAll().contains("$DX80 on\r\n"));
-        }
-    }
-
     // The /P table (a GridView), the activity table, then the config dialog.
     void tablesAndDialogFollowTheModel()
     {
@@ -279,20 +269,23 @@ private slots:
         PortableTableWindow &ptable = *rig.window.portableTableWindow();
         QTableView &table = ptable.table();
         QVERIFY(QTest::qWaitForWindowExposed(&ptable));
-        PaintRecorder paints(table);
+        Recorder paints(*table.viewport());
+        const auto painted = [&](int row, int column) {
+            return (QRegion(table.visualRect(table.model()->index(row, column))) - paints.region).isEmpty();
+        };
         rig.spot(u"G4XYZ/P"_s, u"3526.1"_s);
-        QTRY_VERIFY(paints.painted(19, 0));
+        QTRY_VERIFY(painted(19, 0));
         paints.region = {};
         rig.spot(u"F5AAA/P"_s, u"21034.8"_s);
-        QTRY_VERIFY(paints.painted(18, 0) && paints.painted(18, 3));
+        QTRY_VERIFY(painted(18, 0) && painted(18, 3));
         QVERIFY(!paints.region.intersects(table.visualRect(table.model()->index(5, 0))));
 
         for (int i = 0; i < 18; ++i)
             rig.spot(u"DL%1X/P"_s.arg(i));
-        QTRY_VERIFY(paints.painted(0, 0) && paints.painted(9, 0));
+        QTRY_VERIFY(painted(0, 0) && painted(9, 0));
         paints.region = {};
         rig.spot(u"OK1ZZ/P"_s);
-        QTRY_VERIFY(paints.painted(0, 0) && paints.painted(10, 0) && paints.painted(19, 0));
+        QTRY_VERIFY(painted(0, 0) && painted(10, 0) && painted(19, 0));
 
         click(rig.window, u"ButtonActivity"_s);
         ActivityWindow &activity = *rig.window.activityWindow();
@@ -325,7 +318,7 @@ private slots:
         click(rig.window, u"ButtonActivity"_s);
         QCOMPARE(rows.verticalHeader()->count(), 0);
         // Read again with its entries. An alarm time above 65 s in config.txt: the operator is told, 65 kept.
-        rig.writeConfig(config);
+        rig.writeConfig(QStringList(config) << u"$RIGMODEL 99999"_s); // a number Hamlib does not know: kept
         rig.core.startUp();
         const Settings &settings = rig.core.settings();
         auto &scroll = get<QScrollBar>(dialog, u"VScrollCsNr"_s);
@@ -351,8 +344,10 @@ private slots:
         QVERIFY(settings.isOn(S::LogFile) && !rig.core.serverLog().isOpen());
         click(dialog, u"ButtonConfigQuit"_s);
         QCOMPARE((QStringList{settings.ownCall(), settings.alTime(), settings.rmtHost(), settings.rmtPort(),
-                              alarms.at(1).text, alarms.at(1).blockTimeSet}),
-                 (QStringList{u"DL9NEW"_s, u"65"_s, u"dxfun.com"_s, u"8000"_s, u"edited"_s, u"120"_s}));
+                              alarms.at(1).text, alarms.at(1).blockTimeSet,
+                              settings.text(Settings::Text::RigModel)}),
+                 (QStringList{u"DL9NEW"_s, u"65"_s, u"dxfun.com"_s, u"8000"_s, u"edited"_s, u"120"_s,
+                              u"99999"_s}));
         QVERIFY(!dialog.isVisible() && rig.core.serverLog().isOpen());
         // The close box stores no field; the log switch is the operator's at once and applied at Quit.
         dialog.open();
@@ -426,7 +421,13 @@ private slots:
         QCoreApplication::processEvents();
         window.activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), &window);
-        QTest::mouseClick(&popup.qrgLabel(), Qt::LeftButton);
+        // The release tunes, and the label keeps it to itself.
+        QSignalSpy tunes(&popup, &AlarmWindow::tuneRequested);
+        Recorder behind(*popup.qrgLabel().parentWidget());
+        QTest::mousePress(&popup.qrgLabel(), Qt::LeftButton);
+        QCOMPARE(tunes.count(), 0);
+        QTest::mouseRelease(&popup.qrgLabel(), Qt::LeftButton);
+        QVERIFY(tunes.count() == 1 && behind.releases == 0);
         tunedTo(u"14025000"_s);
         QCOMPARE(QApplication::activeWindow(), &window);
         rig.spot(u"TS0EST"_s, u"7025.0"_s); // blocked, but heard
@@ -454,6 +455,87 @@ private slots:
                 model.count() > 100);
         click(dialog, u"ButtonRigTest"_s);
         QTRY_COMPARE_WITH_TIMEOUT(get<QLabel>(dialog, u"LabelRigTest"_s).text(), u"3525.0 kHz CW"_s, 20000);
+    }
+
+    // A burst of clicks is one write; a stamp just after a write waits for the minute, an edit takes it
+    // along at once; block countdowns change nothing that is written, the table's Reset does, at once.
+    void editsAreWrittenWhileRunning()
+    {
+        Rig rig(entries({u"TS0EST"_s}));
+        rig.window.show();
+        ConfigSaver &saver = rig.core.configSaver();
+        QSignalSpy writes(&saver, &ConfigSaver::written);
+        for (int i = 0; i < 101; ++i)
+            click(rig.window, u"Check40En"_s);
+        QVERIFY(saver.timer().isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(writes.count(), 1, kSoon);
+        QVERIFY(rig.config().contains("\r\n$DX40 on\r\n"));
+        rig.spot(u"TS0EST"_s, u"3512.0"_s);
+        QVERIFY(saver.timer().remainingTime() > ConfigSaver::kStampIntervalMs - kSoon);
+        rig.window.showConfig();
+        get(*rig.window.configDialog(), u"TxtOwnCall"_s).setText(u"DL9XYZ"_s);
+        click(*rig.window.configDialog(), u"ButtonConfigQuit"_s);
+        QVERIFY(saver.timer().remainingTime() < kSoon);
+        saver.expire();
+        QVERIFY(writes.count() == 2 && rig.config().contains("\r\n$QRG 3512.0\r\n") &&
+                rig.config().contains("\r\n$LOGIN DL9XYZ\r\n"));
+        for (int i = 0; i < 3; ++i)
+            rig.core.tickSecond();
+        QVERIFY(!saver.isPending());
+        rig.window.showActivityTable();
+        click(*rig.window.activityWindow(), u"ButtonClrAll"_s);
+        QVERIFY(saver.timer().remainingTime() < kSoon);
+        saver.expire();
+        QVERIFY(rig.config().contains("\r\n$QRG \r\n") && rig.messages.shown.isEmpty());
+        // A write that fails is told once however often it is tried; the next change once it can be
+        // written saves, silently.
+        QVERIFY(QDir(rig.dir.path()).removeRecursively());
+        for (int i = 0; i < 3; ++i) {
+            click(rig.window, u"CheckSoundOn"_s);
+            saver.expire();
+        }
+        QCOMPARE(rig.messages.shown.size(), 1);
+        QVERIFY(rig.messages.shown.first().startsWith(u"config.txt could not be written"_s));
+        QVERIFY(QDir().mkpath(rig.dir.path()));
+        click(rig.window, u"CheckSoundOn"_s);
+        QVERIFY(saver.timer().isActive());
+        saver.expire();
+        QVERIFY(rig.config().contains("\r\n$SOUNDEN on\r\n") && rig.messages.shown.size() == 1);
+        QVERIFY(
+            QDir(rig.dir.path()).removeRecursively()); // failing again after a write that worked: told again
+        click(rig.window, u"CheckSoundOn"_s);
+        saver.expire();
+        QVERIFY(rig.messages.shown.size() == 2 && QDir().mkpath(rig.dir.path()));
+        // The close box (as Quit) and the end of the desktop session save, then the end.
+        Rig other;
+        for (Rig *r : {&rig, &other}) {
+            QSignalSpy finished(&r->window, &MainWindow::finished);
+            click(r->window, u"Check80En"_s);
+            QVERIFY(r == &other ? (r->window.endSession(), true) : r->window.close());
+            QVERIFY(finished.count() == 1 && r->config().contains("\r\n$DX80 on\r\n"));
+        }
+    }
+
+    // The program itself, headless: a watched call's stamp alone is written within the minute, and a
+    // SIGKILL just after leaves a whole file.
+    void stampSurvivesSigkillHeadless()
+    {
+        TestSpotServer server;
+        QTemporaryDir dir;
+        const QString config = dir.filePath(u"config.txt"_s);
+        QFile file(config);
+        QVERIFY(server.listen() && file.open(QIODevice::WriteOnly));
+        file.write("$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) +
+                   "\r\n$CALL TS0EST\r\n");
+        file.close();
+        QProcess program;
+        program.start(qEnvironmentVariable("VEMROK_TEST_BINARY"), {u"--headless"_s, u"-C"_s, dir.path()});
+        QVERIFY(server.waitForLoggedIn());
+        server.send(rbnBytes(u"DL8LAS-#", u"7012.5", u"TS0EST"));
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(config).contains("\r\n$QRG 7012.5\r\n"),
+                                 ConfigSaver::kStampIntervalMs + kSoon);
+        program.kill();
+        QVERIFY(program.waitForFinished() && readFile(config).endsWith(": end of configuration file\r\n"));
     }
 };
 
