@@ -20,17 +20,18 @@ QString decodeLine(QByteArrayView raw)
 
 void decodeLine(QByteArrayView raw, QString &text)
 {
-    // Nearly every line is printable ASCII, which is widened as it is into the text's own memory. The loops
-    // have no early exit, so the compiler takes many bytes a step.
+    // Nearly every line is printable ASCII, widened as it is into the text's own memory while it is
+    // checked. The loop has no early exit, so the compiler takes many bytes a step.
+    text.resize(raw.size());
+    char16_t *to = reinterpret_cast<char16_t *>(text.data());
     uchar notPrintable = 0;
-    for (const char c : raw)
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const auto c = static_cast<uchar>(raw[i]);
         notPrintable |= static_cast<uchar>(c - 0x20) >= 0x5F;
-    if (!notPrintable) {
-        text.resize(raw.size());
-        std::transform(raw.begin(), raw.end(), reinterpret_cast<char16_t *>(text.data()),
-                       [](char c) { return static_cast<char16_t>(c); });
-        return;
+        to[i] = c;
     }
+    if (!notPrintable)
+        return;
     // The choice of decoding is made on the bytes as received. Removing single-byte controls afterwards
     // keeps valid UTF-8 valid and changes nothing else in Latin-1, so cleaning the bytes first and
     // decoding the result is the same as decoding first and cleaning the text.
