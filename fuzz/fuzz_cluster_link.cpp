@@ -1,15 +1,10 @@
-// The receive path through the real cluster link: a loopback server writes the input in pieces, each read
-// by the link as one arrival, so the login dialogue (prompt search across arrivals, the call, the arrival
-// that completes the login) runs on arbitrary bytes, and its lines go on through the whole pipeline.
-//
-// Input: byte 0 switches, byte 1 how the stream is cut into arrivals (0 = one arrival), byte 2 the largest
-// piece, then the server's bytes.
-#include "app/json_event_writer.h"
+// The login dialogue through the real cluster link: a loopback server writes the input in pieces, each read
+// by the link as one arrival, and the lines go on through the whole pipeline. Input: byte 0 switches, byte 1
+// how the stream is cut into arrivals (0 = one arrival), byte 2 the largest piece, then the server's bytes.
 #include "fuzz_support.h"
 #include "link/cluster_link.h"
 #include "pipeline_harness.h"
 
-#include <QBuffer>
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
@@ -26,16 +21,12 @@ const QByteArray kLogin = QByteArrayLiteral("TE0ST\r\nSet Dx Filter mode=CW\r\n"
 struct LinkRig {
     PipelineHarness harness;
     ClusterLink &link = harness.core.link();
-    QBuffer events;
-    JsonEventWriter writer{events};
     QTcpServer server;
     QStringList lines;
     bool lineBeforeLogin = false;
 
     LinkRig()
     {
-        events.open(QIODevice::ReadWrite);
-        writer.attach(harness.core);
         server.listen(QHostAddress::LocalHost);
         // No attempt of its own while an input runs: every connection is made here.
         link.setTiming({.firstRetry = 1h, .maxRetry = 1h, .idleTimeout = 1h});
@@ -56,15 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     quint32 cutSeed = input.byte();
     const int maxPiece = input.byte() + 1;
     const QByteArrayView stream = input.rest();
-    Settings &settings = r.harness.core.settings();
-    settings.setOn(Settings::Switch::DxMsgAll, !(flags & 0x01));
-    settings.setOn(Settings::Switch::PortAl, flags & 0x02);
-    settings.setOn(Settings::Switch::QrqMsg, flags & 0x04);
-    settings.setOn(Settings::Switch::PortMsg, flags & 0x08);
+    using S = Settings::Switch;
+    for (int bit = 0; const S which : {S::DxMsgAll, S::PortAl, S::QrqMsg, S::PortMsg})
+        r.harness.core.settings().setOn(which, bool(flags >> bit++ & 1) != (which == S::DxMsgAll));
     r.lines.clear();
     r.lineBeforeLogin = false;
-    r.events.buffer().clear();
-    r.events.seek(0);
 
     r.link.start(QStringLiteral("127.0.0.1"), r.server.serverPort());
     if (!r.server.waitForNewConnection(2000)) {
@@ -110,7 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     r.link.close();
     serverSide->abort();
-    serverSide.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;
 }

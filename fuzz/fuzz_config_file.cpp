@@ -1,7 +1,6 @@
-// The config.txt reader on arbitrary file contents. What it reads, written and read again, must give the
-// same model; written again, the same bytes. The only differences allowed are the file format's own: an
-// empty Enable is written as "on", an empty list is written with its slot 0 as entry 1, and the radio's
-// lines are written only with a radio model.
+// The config.txt reader on arbitrary contents: what it reads, written and read again, gives the same model,
+// and written again the same bytes, but for the format's own rules: an empty Enable is written as "on", an
+// empty list with its slot 0 as entry 1, the radio's lines only with a radio model.
 #include "fuzz_support.h"
 #include "model/alarm_list.h"
 #include "model/config_file.h"
@@ -9,8 +8,7 @@
 
 namespace {
 
-// The model as start-up has it before config.txt is read (defaults, the sample entry in slot 0, no live
-// entry), then the content applied.
+// Start-up's model (defaults, the sample entry in slot 0, no live entry), then the content applied.
 struct Model {
     Settings settings;
     AlarmList list;

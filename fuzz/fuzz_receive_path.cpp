@@ -1,8 +1,6 @@
-// The receive path from bytes to events: the server's bytes cut into arrivals at points the input chooses,
-// framed, decoded, parsed, filtered, matched against a full alarm list, and written as headless JSON events.
-//
-// Input: byte 0 switches, byte 1 speed threshold, bytes 2-3 how the stream is cut into arrivals, byte 4 the
-// length of a watched call pattern that follows (slot 0 of the list), then the stream itself.
+// The receive path from bytes to JSON events: cut into arrivals, framed, decoded, parsed, filtered, matched
+// against a full alarm list. Input: byte 0 switches, byte 1 speed threshold, bytes 2-3 how the stream is
+// cut, byte 4 the length of a watched call pattern that follows (slot 0 of the list), then the stream.
 #include "alarms/alarm_notifier.h"
 #include "app/json_event_writer.h"
 #include "fuzz_support.h"
@@ -20,10 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static QBuffer events;
     static JsonEventWriter writer(events);
     AppCore &core = harness.core;
-    if (!events.isOpen()) {
-        events.open(QIODevice::ReadWrite);
+    if (!events.isOpen() && events.open(QIODevice::ReadWrite))
         writer.attach(core);
-    }
     FuzzInput input{data, size};
     const uint8_t flags = input.byte();
     const uint8_t speed = input.byte();
@@ -34,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         pattern += QChar(char16_t(input.byte()));
     const QByteArrayView stream = input.rest();
 
-    // Each bit turns one switch from its default; thresholds that are not whole numbers are handled too.
+    // Each bit turns one switch from its default; a threshold may be no whole number.
     using S = Settings::Switch;
     Settings &settings = core.settings();
     settings.applyDefaults();
@@ -52,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         0, [&](AlarmEntry &entry) { entry.call = pattern.isEmpty() ? QStringLiteral("DL0AAA") : pattern; });
     for (int i = 0; i <= list.lastCallNr(); ++i)
         list.edit(i, [](AlarmEntry &entry) { entry.blockTimer = QStringLiteral("0"); });
-    core.notifier().hide(AlarmNotifier::Kind::Call);
-    core.notifier().hide(AlarmNotifier::Kind::Portable);
+    for (const auto kind : {AlarmNotifier::Kind::Call, AlarmNotifier::Kind::Portable})
+        core.notifier().hide(kind);
     harness.framer.clear();
     events.buffer().clear();
     events.seek(0);

@@ -1,5 +1,4 @@
 #pragma once
-// What the fuzz targets share; each target includes it once.
 #include <QCoreApplication>
 #include <QString>
 
@@ -14,14 +13,14 @@
                  : (std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #condition),   \
                     std::abort()))
 
-// Timers, signals and the event dispatcher of the core expect an application object, as in the program.
+// The core's timers and signals expect an application object, as in the program.
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     static QCoreApplication app(*argc, *argv);
     return 0;
 }
 
-// Reads the leading bytes of an input as settings; what is left is the payload.
+// The leading bytes of an input are settings; what is left is the payload.
 struct FuzzInput {
     const uint8_t *data;
     size_t size;

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang 14 (build-fuzz, or $VEMROK_FUZZ_BUILD) and runs one of them.
-# Usage: fuzz/run.sh TARGET SECONDS [libFuzzer options...], TARGET one of receive_path, cluster_link,
-# config_file. The corpus grows in $VEMROK_FUZZ_WORK (default build-fuzz/work), crashes land there too;
-# the committed seeds in fuzz/corpus/TARGET are read, never written.
+# fuzz/run.sh TARGET SECONDS [libFuzzer options...]: builds the clang 14 libFuzzer targets in build-fuzz (or
+# $VEMROK_FUZZ_BUILD) and runs one. New inputs and crashes go to $VEMROK_FUZZ_WORK (build-fuzz/work); the
+# seeds in fuzz/corpus/TARGET are only read.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 target=${1:-}; target=${target#fuzz_}
