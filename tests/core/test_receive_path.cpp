@@ -89,14 +89,8 @@ QString describe(const std::optional<Spot> &s)
     if (!s)
         return QStringLiteral("none");
     const QString band = s->band ? QString(bandInfo(*s->band).caption) : QStringLiteral("-");
-    return QStringList{s->call,
-                       s->qrg,
-                       u'[' + s->bandPrefix + u']',
-                       band,
-                       s->suffix,
-                       QString::number(s->wpmPos),
-                       u'[' + s->speedText + u']'}
-        .join(u' ');
+    return u"%1 %2 [%3] %4 %5 %6 [%7]"_qs.arg(s->call, s->qrg, s->bandPrefix, band, s->suffix,
+                                               QString::number(s->wpmPos), s->speedText);
 }
 
 // Blocks of lines from a file of tests/data, each ended by an empty line; "#" lines are comments.
