@@ -124,7 +124,6 @@ private slots:
     void serverClosing();
     void alarmsLogAndFeedLoss();
     void demoSource();
-    void rigConfigKeysOnlyWithRadio();
     void rigSettingsProblems_data();
     void rigSettingsProblems();
     void tunesDummyRig();
@@ -133,28 +132,23 @@ private slots:
 
 void TestLoopback::spotRules_data()
 {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("call"); // empty: no spot
-    QTest::addColumn<bool>("speed");
+    QTest::addColumn<QString>("row");
     QFile file(QFINDTESTDATA("../data/cluster_spots.txt"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     for (const QString &row : QString::fromLatin1(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
-        const QStringList words = row.split(u' ');
-        if (row.startsWith(u'#'))
-            continue;
-        const QString line = row.section(u' ', 2);
-        QTest::newRow(qPrintable(line))
-            << line << (words[0] == u"-" ? QString() : words[0]) << (words[1] == u"wpm");
+        if (!row.startsWith(u'#'))
+            QTest::newRow(qPrintable(row)) << row;
     }
 }
 
+// The row again from what the parser makes of its line.
 void TestLoopback::spotRules()
 {
-    QFETCH(QString, line);
+    QFETCH(QString, row);
+    const QString line = row.section(u' ', 2);
     const qsizetype start = spotRecordStart(line);
     const std::optional<Spot> spot = start < 0 ? std::nullopt : parseSpot(QStringView(line).sliced(start));
-    QTEST(spot ? spot->call : QString(), "call");
-    QTEST(spot && spot->wpmPos > 0, "speed");
+    QCOMPARE((spot ? spot->call : u"-"_s) + (spot && spot->wpmPos > 0 ? u" wpm "_s : u" - "_s) + line, row);
 }
 
 void TestLoopback::capturedSessionAlarmsAndShows_data()
@@ -166,8 +160,6 @@ void TestLoopback::capturedSessionAlarmsAndShows_data()
     QTest::newRow("show all") << QByteArray() << QList<int>{0, 1, 2, 3, 4, 5, 6, 7} << QList<int>{0, 1, 2, 3};
     QTest::newRow("all off: talk to me only")
         << QByteArray("$DXMSGALL off\r\n") << QList<int>{} << QList<int>{2, 3};
-    QTest::newRow("QRQ 30") << QByteArray("$QRQMSG on\r\n") << QList<int>{0, 1, 2, 3, 4, 7}
-                            << QList<int>{0, 1, 2, 3};
 }
 
 void TestLoopback::capturedSessionAlarmsAndShows()
@@ -192,7 +184,6 @@ void TestLoopback::capturedSessionAlarmsAndShows()
 
     node.core.startUp();
     QVERIFY(node.server.waitForLoggedIn());
-    QVERIFY(node.server.transcript(0).startsWith("TE1ST\r\n"));
     node.server.send(node.capture.value(Spots) + node.capture.value(Messages) +
                      node.capture.value(Propagation));
     QTRY_COMPARE(node.eventsOf({u"spot"_s, u"talk"_s}, u"line"_s), shown);
@@ -207,31 +198,32 @@ void TestLoopback::capturedSessionAlarmsAndShows()
     QCOMPARE(node.core.alarmList().at(2).qrg, u"14057.6"_s);
 }
 
-// The node says nothing to an idle user for minutes; an empty line brings its prompt back.
+// The node says nothing to an idle user for minutes; an empty line brings its prompt back. A node that
+// stops answering it is given up.
 void TestLoopback::quietNodeIsProbedAndKept()
 {
     ClusterLink::Timing timing;
+    timing.firstRetry = 1500ms;
     timing.idleTimeout = 200ms;
-    timing.probeTimeout = 10s;
+    timing.probeTimeout = 1s;
     Node node({}, timing);
     const QByteArray prompt = node.capture.value(Greeting).split('\n').at(8) + '\n';
+    int answers = 0;
     node.server.onReceived = [&](const QByteArray &bytes) {
-        if (bytes == "\r\n")
+        if (bytes == "\r\n" && ++answers <= 3)
             node.server.send(prompt);
     };
     node.core.startUp();
-    QVERIFY(node.server.waitForLoggedIn());
-    QVERIFY(QTest::qWaitFor([&] { return node.server.received().count("\r\n") >= 2 + 3; }, 10000));
-    QVERIFY(node.server.transcript(0).startsWith("TE1ST\r\nSet Dx Filter mode=CW\r\n\r\n\r\n\r\n"));
-    QCOMPARE(node.server.connectionCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(node.core.statusText(), u"connection lost (no data for 2 s), retry in 2 s"_s,
+                              10000);
+    QCOMPARE(node.server.transcript(0),
+             "TE1ST\r\nSet Dx Filter mode=CW\r\n" + QByteArray("\r\n").repeated(4));
     QCOMPARE(node.eventsOf({u"talk"_s, u"spot"_s}, u"line"_s), QStringList());
-    QVERIFY(!node.alarmsLog().contains("link_lost"));
 }
 
 void TestLoopback::serverClosing_data()
 {
-    QTest::addColumn<QByteArray>("answer"); // the node's answer to the callsign
-    QTest::addColumn<QByteArray>("last");   // sent later, right before the close
+    QTest::addColumn<QByteArray>("answer"); // the node's answer to the callsign, then it closes
     QTest::addColumn<qint64>("rejectWindowMs");
     QTest::addColumn<QString>("status");
     QTest::addColumn<qint64>("nextRetryMs");
@@ -241,25 +233,22 @@ void TestLoopback::serverClosing_data()
     const QByteArray takeOver = capture.value(TakeOver);
     const QString lost = u"connection lost (%1), retry in %2 s"_s;
     const QString byNode = lost.arg(u"server: "_s + QString::fromLatin1(takeOver).trimmed(), u"120");
-    QTest::newRow("rejected") << sorry << QByteArray() << qint64(10000)
+    QTest::newRow("rejected") << sorry << qint64(10000)
                               << lost.arg(u"server: Sorry TE4ST/P is an invalid callsign", u"10")
                               << qint64(20000) << true;
     QTest::newRow("closed after the window")
-        << sorry << QByteArray() << qint64(0) << lost.arg(u"The remote host closed the connection", u"10")
-        << qint64(20000) << true;
-    QTest::newRow("taken over") << QByteArray("Hello TE1ST\r\n") << takeOver << qint64(0) << byNode
-                                << qint64(10000) << false;
+        << sorry << qint64(0) << lost.arg(u"The remote host closed the connection", u"10") << qint64(20000)
+        << true;
     QTest::newRow("take-over outranks rejection")
-        << takeOver << QByteArray() << qint64(10000) << byNode << qint64(10000) << false;
+        << takeOver << qint64(10000) << byNode << qint64(10000) << false;
     QTest::newRow("already logged in, no line end")
-        << QByteArray("Hello\r\n") << QByteArray("TE1ST already logged in") << qint64(0)
+        << QByteArray("Hello\r\nTE1ST already logged in") << qint64(0)
         << lost.arg(u"server: TE1ST already logged in", u"120") << qint64(10000) << false;
 }
 
 void TestLoopback::serverClosing()
 {
     QFETCH(QByteArray, answer);
-    QFETCH(QByteArray, last);
     QFETCH(qint64, rejectWindowMs);
     QFETCH(QString, status);
     ClusterLink::Timing timing;
@@ -269,7 +258,6 @@ void TestLoopback::serverClosing()
     node.server.setGreeting(answer);
     node.core.startUp();
     QVERIFY(node.server.waitForLoggedIn());
-    node.server.send(last);
     node.server.dropClient();
     QTRY_COMPARE(node.core.statusText(), status);
     QTEST(qint64(node.core.link().nextRetryDelay().count()), "nextRetryMs");
@@ -349,11 +337,7 @@ void TestLoopback::demoSource()
     QVERIFY(QStringList({u"TS0EST"_s, u"TE1AB"_s}).contains(alarms.first().at(1).toString()));
 
     // The mix: CW on every band and some on 6 m, other modes, portables, wildcard entries as real calls.
-    int cw = 0;
-    int other = 0;
-    int portable = 0;
-    int watched = 0;
-    int sixMetres = 0;
+    int cw = 0, other = 0, portable = 0, watched = 0, sixMetres = 0;
     QSet<int> bands;
     for (int i = 0; i < 10000; ++i) {
         const QString line = QString::fromLatin1(demo.nextLine());
@@ -375,19 +359,6 @@ void TestLoopback::demoSource()
     QCOMPARE(bands.size(), kBandCount);
     QVERIFY2(sixMetres > cw / 100 && sixMetres < cw * 23 / 1000, qPrintable(QString::number(sixMetres)));
     node.core.exitSequence();
-}
-
-// $RIG keys are written only with a radio set; the tests below read them back.
-void TestLoopback::rigConfigKeysOnlyWithRadio()
-{
-    Settings settings;
-    AlarmList list;
-    settings.applyDefaults();
-    QVERIFY(!ConfigFile::serialize(settings, list).contains("$RIG"));
-    settings.setText(Settings::Text::RigModel, u"2"_s);
-    settings.setText(Settings::Text::RigPath, u"localhost:4532"_s);
-    QVERIFY(ConfigFile::serialize(settings, list)
-                .contains("$LOGFILE off\r\n$RIGMODEL 2\r\n$RIGPATH localhost:4532\r\n$RIGSPEED \r\n:\r\n"));
 }
 
 void TestLoopback::rigSettingsProblems_data()
@@ -422,6 +393,9 @@ void TestLoopback::rigSettingsProblems()
         QVERIFY2(atStart.first().contains(problem), qPrintable(atStart.first()));
         QCOMPARE(status.first().first().toString(), u"rig: "_s + problem);
     }
+    // $RIG keys are written only with a radio set.
+    QCOMPARE(ConfigFile::serialize(node.core.settings(), node.core.alarmList()).contains("$RIG"),
+             !config.isEmpty());
 }
 
 // A real rigctld with Hamlib's dummy rig.
@@ -443,9 +417,6 @@ void TestLoopback::tunesDummyRig()
     QCOMPARE(tune("14025.0"), u"rig: connection refused"_s); // nothing listening yet
     rigctld.start();
     QTRY_VERIFY_WITH_TIMEOUT(rigctld.isListening(), 20000);
-    QCOMPARE(tune("14025.0"), u"rig: 14025.0 kHz CW"_s);
-    QCOMPARE(rigctld.ask(u"f"_s), u"14025000"_s);
-    QCOMPARE(rigctld.ask(u"m"_s), u"CW"_s);
 
     // A burst of clicks: the one running goes through, the last one replaces those that waited.
     status.clear();
@@ -464,9 +435,14 @@ void TestLoopback::muteRigDoesNotHoldTheLoop()
 {
     QTcpServer mute;
     QVERIFY(mute.listen(QHostAddress::LocalHost, 0));
+    const QByteArray radio =
+        "$RIGMODEL 2\r\n$RIGPATH 127.0.0.1:" + QByteArray::number(mute.serverPort()) + "\r\n";
     std::optional<Node> node;
-    node.emplace("$RIGMODEL 2\r\n$RIGPATH 127.0.0.1:" + QByteArray::number(mute.serverPort()) + "\r\n");
+    node.emplace(radio);
     node->core.startUp();
+    // Read back, and written again after $LOGFILE.
+    QVERIFY(ConfigFile::serialize(node->core.settings(), node->core.alarmList())
+                .contains("$LOGFILE off\r\n" + radio + "$RIGSPEED \r\n:\r\n"));
     QVERIFY(node->server.waitForLoggedIn()); // the link's own status texts come first
     int ticks = 0;
     QTimer clock;

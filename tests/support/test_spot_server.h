@@ -34,13 +34,10 @@ public:
             m_client->abort();
     }
 
-    // Port 0: a free port the first time, the same again after refuse().
-    bool listen(quint16 port = 0)
+    // A free port the first time, the same again after refuse().
+    bool listen()
     {
-        if (!m_server->listen(QHostAddress::LocalHost, port == 0 ? m_port : port))
-            return false;
-        m_port = m_server->serverPort();
-        return true;
+        return m_server->listen(QHostAddress::LocalHost, m_port) && (m_port = m_server->serverPort());
     }
     void refuse() { m_server->close(); } // new connections are refused; the current client stays
     QString host() const { return QStringLiteral("127.0.0.1"); }
@@ -88,23 +85,23 @@ public:
         }
     }
 
-    bool waitForConnections(int count, int timeoutMs = 10000)
+    bool waitForConnections(int count)
     {
-        return QTest::qWaitFor([&] { return connectionCount() >= count; }, timeoutMs);
+        return waitFor([&] { return connectionCount() >= count; });
     }
-    bool waitForNoClient(int timeoutMs = 10000)
+    bool waitForNoClient()
     {
-        return QTest::qWaitFor([&] { return m_client == nullptr; }, timeoutMs);
+        return waitFor([&] { return !m_client; });
     }
     // Until the latest connection has sent the filter command.
-    bool waitForLoggedIn(int timeoutMs = 10000)
+    bool waitForLoggedIn()
     {
-        return QTest::qWaitFor(
-            [&] { return m_transcripts.value(connectionCount() - 1).contains("Set Dx Filter mode=CW\r\n"); },
-            timeoutMs);
+        return waitFor(
+            [&] { return transcript(connectionCount() - 1).contains("Set Dx Filter mode=CW\r\n"); });
     }
 
 private:
+    static bool waitFor(const std::function<bool()> &condition) { return QTest::qWaitFor(condition, 10000); }
     void accept(QTcpSocket *socket)
     {
         dropClient();
@@ -148,16 +145,14 @@ private:
 
 // A standard RBN CW spot line, "DX de DL8LAS-#:  14025.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z";
 // rbnBytes is the same as sent, UTF-8 with CR LF.
-inline QString rbnLine(QStringView spotter, QStringView qrg, QStringView call, int wpm = 25,
-                       QStringView time = u"1200Z")
+inline QString rbnLine(QStringView spotter, QStringView qrg, QStringView call, int wpm = 25)
 {
-    return u"DX de "_qs + QString(spotter.toString() + u':').leftJustified(9) +
-           qrg.toString().rightJustified(9) + u"  "_qs + call.toString().leftJustified(13) +
-           u"  CW    25 dB "_qs + QString::number(wpm).rightJustified(3) + u" WPM  CQ      "_qs +
-           time.toString();
+    return u"DX de %1%2  %3  CW    25 dB %4 WPM  CQ      1200Z"_qs.arg(spotter.toString() + u':', -9)
+        .arg(qrg, 9)
+        .arg(call, -13)
+        .arg(wpm, 3);
 }
-inline QByteArray rbnBytes(QStringView spotter, QStringView qrg, QStringView call, int wpm = 25,
-                           QStringView time = u"1200Z")
+template <typename... Fields> QByteArray rbnBytes(Fields... fields)
 {
-    return rbnLine(spotter, qrg, call, wpm, time).toUtf8() + "\r\n";
+    return rbnLine(fields...).toUtf8() + "\r\n";
 }
