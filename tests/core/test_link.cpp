@@ -14,6 +14,7 @@
 #include <QTest>
 
 using namespace std::chrono_literals;
+using namespace Qt::Literals::StringLiterals;
 using Connection = ClusterLink::Connection;
 
 namespace {
@@ -61,10 +62,7 @@ struct Rig {
     }
 };
 
-QByteArray crlf(const QString &line)
-{
-    return line.toUtf8() + "\r\n";
-}
+const auto crlf = [](const QString &line) { return line.toUtf8() + "\r\n"; };
 
 } // namespace
 
@@ -100,19 +98,12 @@ void TestLink::sameLinesWhateverTheCuts()
         head + "DL1ABC    " + tail + "\x07\x07\r\n" + head + "DL1" + QByteArray(1, '\0') + "ABC\r    " +
         tail + "\r\n" + QByteArray(3, '\0') + "\x1b[2J\x7f\r\n" + head + "\xd6K1ABC    " + tail + "\r\n" +
         head + "\xc3\x96K1ABC   " + tail + "\n" + head + "\xe2\x82K1ABC   " + tail + "\r\n" +
-        QByteArray(5000, 'x') + "\r\n" + "Please enter your call: \r\nlogin: \r\n" + head +
-        "TS0\x7f"
-        "EST    " +
-        tail + "\r\n"; // DEL in a printable line
-    const QStringList expected{line(u"DL1ABC    "),
-                               line(u"DL1ABC    "),
-                               QStringLiteral("[2J"),
-                               line(u"\u00d6K1ABC    "),
-                               line(u"\u00d6K1ABC   "),
-                               line(u"\u00e2\u0082K1ABC   "),
-                               QStringLiteral("Please enter your call: "),
-                               QStringLiteral("login: "),
-                               line(u"TS0EST    ")};
+        QByteArray(5000, 'x') + "\r\n" + "Please enter your call: \r\nlogin: \r\n" + head + "TS0\x7f" +
+        QByteArray("EST    ") + tail + "\r\n"; // DEL in a printable line
+    const QStringList expected =
+        QStringList{line(u"DL1ABC    "), line(u"DL1ABC    "), u"[2J"_s} +
+        QStringList{line(u"\u00d6K1ABC    "), line(u"\u00d6K1ABC   "), line(u"\u00e2\u0082K1ABC   ")} +
+        QStringList{u"Please enter your call: "_s, u"login: "_s, line(u"TS0EST    ")};
     QList<qsizetype> cuts;
     if (cutting == 1) {
         for (qsizetype at = 1; at < stream.size(); at += stream.at(at) == 'x' ? 1000 : 1)
@@ -220,8 +211,7 @@ void TestLink::listenerMayCloseOrRestart()
     const QString a = rbnLine(u"DL8LAS-#", u"14025.0", u"AA1AA");
     const QString b = rbnLine(u"DL8LAS-#", u"14025.0", u"BB1BB");
     rig.server.send(crlf(a) + crlf(b) + "DX de DL8LAS-#:  140");
-    QVERIFY(rig.server.waitForConnections(2));
-    QVERIFY(rig.server.waitForLoggedIn());
+    QVERIFY(rig.server.waitForConnections(2) && rig.server.waitForLoggedIn());
     rig.server.send(crlf(b));
     QTRY_COMPARE_WITH_TIMEOUT(rig.lines, (QStringList{a, b}), kWait);
 

@@ -1,7 +1,6 @@
-// The program against a DX-cluster node: the bytes a real node sent (tests/data/cluster-node.txt) replayed
-// from a loopback server through the real link and core. People's spots, quoted spots, talk, a quiet node,
-// a take-over and a rejected login. Then alarms.log with the feed's loss, the built-in demo source, and the
-// radio: config.txt keys, a real rigctld with Hamlib's dummy rig, a mute one.
+// The program against a DX-cluster node replaying the bytes a real one sent (tests/data/cluster-node.txt):
+// spots, quoted spots, talk, a quiet node, a take-over, a rejected login. Then alarms.log with the feed's
+// loss, the built-in demo source, and the radio: config.txt keys, a real rigctld's dummy rig, a mute one.
 #include "alarms/alarm_notifier.h"
 #include "alarms/feed_watch.h"
 #include "app/app_core.h"
@@ -10,7 +9,6 @@
 #include "link/demo_spot_source.h"
 #include "model/alarm_list.h"
 #include "model/config_file.h"
-#include "model/settings.h"
 #include "rig/rig_control.h"
 #include "spots/message_log.h"
 #include "spots/spot_parser.h"
@@ -162,10 +160,8 @@ void TestLoopback::capturedSessionAlarmsAndShows()
     QFETCH(QByteArray, switches);
     QFETCH(QList<int>, spots);
     QFETCH(QList<int>, messages);
-    QByteArray config = "$PORTAL on\r\n" + switches;
-    for (const char *call : {"TS0EST", "TE5AB", "TE7ABC/QRP"})
-        config += QByteArray("$CALL ") + call + "\r\n$ENABLE on\r\n";
-    Node node(config);
+    Node node(switches + "$PORTAL on\r\n$CALL TS0EST\r\n$ENABLE on\r\n$CALL TE5AB\r\n$ENABLE on\r\n"
+                         "$CALL TE7ABC/QRP\r\n$ENABLE on\r\n");
     const auto linesOf = [&node](Section section) {
         return QString::fromUtf8(node.capture.value(section))
             .remove(u'\a')
@@ -223,9 +219,8 @@ void TestLoopback::serverClosing_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<qint64>("nextRetryMs");
     QTest::addColumn<bool>("feedDownCounts");
-    const QList<QByteArray> capture = readCapture();
-    const QByteArray sorry = capture.value(Rejection).mid(7); // after the "login: " prompt
-    const QByteArray takeOver = capture.value(TakeOver);
+    const QByteArray sorry = readCapture().value(Rejection).mid(7); // after the "login: " prompt
+    const QByteArray takeOver = readCapture().value(TakeOver);
     const QString lost = u"connection lost (%1), retry in %2 s"_s;
     const QString byNode = lost.arg(u"server: "_s + QString::fromLatin1(takeOver).trimmed(), u"120");
     QTest::newRow("rejected") << sorry << qint64(10000)

@@ -17,7 +17,6 @@
 // a time: a new connection replaces the previous one. The waits spin the test's event loop, never sleep.
 class TestSpotServer final : public QObject {
 public:
-    static inline const QByteArray kDefaultPrompt = QByteArrayLiteral("Please enter your call: ");
     static inline const QByteArray kDefaultGreeting =
         QByteArrayLiteral("\r\nHello, this is the test spot server.\r\n\r\n");
 
@@ -47,8 +46,7 @@ public:
     void setGreeting(const QByteArray &greeting) { m_greeting = greeting; }
     // A node that rejects the callsign: closes right after the client's first line.
     void setDropAfterFirstLine(bool drop) { m_dropAfterFirstLine = drop; }
-    // Called with each read from the client.
-    std::function<void(const QByteArray &)> onReceived;
+    std::function<void(const QByteArray &)> onReceived; // called with each read from the client
 
     QByteArray received() const { return m_transcripts.join(); }
     QByteArray transcript(int connection) const { return m_transcripts.value(connection); }
@@ -136,7 +134,7 @@ private:
     QTcpServer *m_server = new QTcpServer(this);
     QTcpSocket *m_client = nullptr; // child
     quint16 m_port = 0;
-    QByteArray m_prompt = kDefaultPrompt;
+    QByteArray m_prompt = "Please enter your call: ";
     QByteArray m_greeting = kDefaultGreeting;
     bool m_dropAfterFirstLine = false;
     bool m_greeted = false;
