@@ -17,7 +17,6 @@
 // a time: a new connection replaces the previous one. The waits spin the test's event loop, never sleep.
 class TestSpotServer final : public QObject {
 public:
-    static inline const QByteArray kDefaultPrompt = QByteArrayLiteral("Please enter your call: ");
     static inline const QByteArray kDefaultGreeting =
         QByteArrayLiteral("\r\nHello, this is the test spot server.\r\n\r\n");
 
@@ -34,13 +33,10 @@ public:
             m_client->abort();
     }
 
-    // Port 0: a free port the first time, the same again after refuse().
-    bool listen(quint16 port = 0)
+    // A free port the first time, the same again after refuse().
+    bool listen()
     {
-        if (!m_server->listen(QHostAddress::LocalHost, port == 0 ? m_port : port))
-            return false;
-        m_port = m_server->serverPort();
-        return true;
+        return m_server->listen(QHostAddress::LocalHost, m_port) && (m_port = m_server->serverPort());
     }
     void refuse() { m_server->close(); } // new connections are refused; the current client stays
     QString host() const { return QStringLiteral("127.0.0.1"); }
@@ -50,8 +46,7 @@ public:
     void setGreeting(const QByteArray &greeting) { m_greeting = greeting; }
     // A node that rejects the callsign: closes right after the client's first line.
     void setDropAfterFirstLine(bool drop) { m_dropAfterFirstLine = drop; }
-    // Called with each read from the client.
-    std::function<void(const QByteArray &)> onReceived;
+    std::function<void(const QByteArray &)> onReceived; // called with each read from the client
 
     QByteArray received() const { return m_transcripts.join(); }
     QByteArray transcript(int connection) const { return m_transcripts.value(connection); }
@@ -88,23 +83,23 @@ public:
         }
     }
 
-    bool waitForConnections(int count, int timeoutMs = 10000)
+    bool waitForConnections(int count)
     {
-        return QTest::qWaitFor([&] { return connectionCount() >= count; }, timeoutMs);
+        return waitFor([&] { return connectionCount() >= count; });
     }
-    bool waitForNoClient(int timeoutMs = 10000)
+    bool waitForNoClient()
     {
-        return QTest::qWaitFor([&] { return m_client == nullptr; }, timeoutMs);
+        return waitFor([&] { return !m_client; });
     }
     // Until the latest connection has sent the filter command.
-    bool waitForLoggedIn(int timeoutMs = 10000)
+    bool waitForLoggedIn()
     {
-        return QTest::qWaitFor(
-            [&] { return m_transcripts.value(connectionCount() - 1).contains("Set Dx Filter mode=CW\r\n"); },
-            timeoutMs);
+        return waitFor(
+            [&] { return transcript(connectionCount() - 1).contains("Set Dx Filter mode=CW\r\n"); });
     }
 
 private:
+    static bool waitFor(const std::function<bool()> &condition) { return QTest::qWaitFor(condition, 10000); }
     void accept(QTcpSocket *socket)
     {
         dropClient();
@@ -139,7 +134,7 @@ private:
     QTcpServer *m_server = new QTcpServer(this);
     QTcpSocket *m_client = nullptr; // child
     quint16 m_port = 0;
-    QByteArray m_prompt = kDefaultPrompt;
+    QByteArray m_prompt = "Please enter your call: ";
     QByteArray m_greeting = kDefaultGreeting;
     bool m_dropAfterFirstLine = false;
     bool m_greeted = false;
@@ -148,16 +143,14 @@ private:
 
 // A standard RBN CW spot line, "DX de DL8LAS-#:  14025.0  TS0EST         CW    25 dB  25 WPM  CQ      1200Z";
 // rbnBytes is the same as sent, UTF-8 with CR LF.
-inline QString rbnLine(QStringView spotter, QStringView qrg, QStringView call, int wpm = 25,
-                       QStringView time = u"1200Z")
+inline QString rbnLine(QStringView spotter, QStringView qrg, QStringView call, int wpm = 25)
 {
-    return u"DX de "_qs + QString(spotter.toString() + u':').leftJustified(9) +
-           qrg.toString().rightJustified(9) + u"  "_qs + call.toString().leftJustified(13) +
-           u"  CW    25 dB "_qs + QString::number(wpm).rightJustified(3) + u" WPM  CQ      "_qs +
-           time.toString();
+    return u"DX de %1%2  %3  CW    25 dB %4 WPM  CQ      1200Z"_qs.arg(spotter.toString() + u':', -9)
+        .arg(qrg, 9)
+        .arg(call, -13)
+        .arg(wpm, 3);
 }
-inline QByteArray rbnBytes(QStringView spotter, QStringView qrg, QStringView call, int wpm = 25,
-                           QStringView time = u"1200Z")
+template <typename... Fields> QByteArray rbnBytes(Fields... fields)
 {
-    return rbnLine(spotter, qrg, call, wpm, time).toUtf8() + "\r\n";
+    return rbnLine(fields...).toUtf8() + "\r\n";
 }
