@@ -36,7 +36,7 @@ QStringView connectionStateName(ClusterLink::Connection state)
 }
 
 constexpr qsizetype kMaxStringBytesPerUnit = 6; // \u001f
-constexpr qsizetype kMaxIntChars = 11;           // -2147483648
+constexpr qsizetype kMaxIntChars = 11;          // -2147483648
 
 // Text as a JSON string, escaped as QJsonDocument escapes it; to must have room for
 // kMaxStringBytesPerUnit bytes a UTF-16 unit and the two quotes.
@@ -53,13 +53,27 @@ char *writeString(char *to, QStringView text)
         } else if (u < 0x80) {
             *to++ = '\\';
             switch (u) {
-            case u'"': *to++ = '"'; break;
-            case u'\\': *to++ = '\\'; break;
-            case u'\b': *to++ = 'b'; break;
-            case u'\f': *to++ = 'f'; break;
-            case u'\n': *to++ = 'n'; break;
-            case u'\r': *to++ = 'r'; break;
-            case u'\t': *to++ = 't'; break;
+            case u'"':
+                *to++ = '"';
+                break;
+            case u'\\':
+                *to++ = '\\';
+                break;
+            case u'\b':
+                *to++ = 'b';
+                break;
+            case u'\f':
+                *to++ = 'f';
+                break;
+            case u'\n':
+                *to++ = 'n';
+                break;
+            case u'\r':
+                *to++ = 'r';
+                break;
+            case u'\t':
+                *to++ = 't';
+                break;
             default:
                 to = std::copy_n("u00", 3, to);
                 *to++ = kHex[u >> 4];
@@ -165,10 +179,14 @@ void JsonEventWriter::attach(AppCore &core)
     connect(&core.link(), &ClusterLink::connectionChanged, this,
             [this](ClusterLink::Connection state, const QString &detail, int retryIn) {
                 if (state == ClusterLink::Connection::Lost)
-                    write({{"detail"_L1, detail}, {"event"_L1, u"connection"}, {"retry_in"_L1, retryIn},
+                    write({{"detail"_L1, detail},
+                           {"event"_L1, u"connection"},
+                           {"retry_in"_L1, retryIn},
                            {"state"_L1, connectionStateName(state)}});
                 else
-                    write({{"detail"_L1, detail}, {"event"_L1, u"connection"}, {"state"_L1, connectionStateName(state)}});
+                    write({{"detail"_L1, detail},
+                           {"event"_L1, u"connection"},
+                           {"state"_L1, connectionStateName(state)}});
             });
     connect(&core.pipeline(), &SpotPipeline::spotShown, this, [this](const QString &line) {
         write({{"event"_L1, u"spot"}, {"line"_L1, line}});

@@ -14,8 +14,8 @@ class AppCore;
 class QIODevice;
 
 // Headless mode's output: every event of the program as one JSON object per line. The field names and texts
-// are a public interface read by scripts; keep them stable. Keys come in alphabetical order, strings are escaped
-// as QJsonDocument escapes them.
+// are a public interface read by scripts; keep them stable. Keys come in alphabetical order, strings are
+// escaped as QJsonDocument escapes them.
 //
 // On a file or pipe every write is a system call, so the events of one burst of work (one arrival from the
 // server, say) are gathered and written together when the event loop is about to wait again, or once

@@ -188,7 +188,8 @@ void ClusterLink::onServerGone(const QString &reason)
     const QString said = lastServerLine();
     if (isTakeOver(said))
         return lose(reason, Loss::TakenOver, said);
-    if (!said.isEmpty() && m_callSent.isValid() &&
+    // Once spots have come, a close is no answer to the login, however soon it follows.
+    if (!said.isEmpty() && !m_feedConfirmed && m_callSent.isValid() &&
         std::chrono::milliseconds(m_callSent.elapsed()) < m_timing.rejectWindow)
         return lose(reason, Loss::Rejected, said);
     lose(reason);

@@ -90,7 +90,7 @@ QString describe(const std::optional<Spot> &s)
         return QStringLiteral("none");
     const QString band = s->band ? QString(bandInfo(*s->band).caption) : QStringLiteral("-");
     return u"%1 %2 [%3] %4 %5 %6 [%7]"_qs.arg(s->call, s->qrg, s->bandPrefix, band, s->suffix,
-                                               QString::number(s->wpmPos), s->speedText);
+                                              QString::number(s->wpmPos), s->speedText);
 }
 
 // Blocks of lines from a file of tests/data, each ended by an empty line; "#" lines are comments.
@@ -298,8 +298,8 @@ void TestReceivePath::jsonEscapedAsQtEscapes()
 {
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    const QString text = u"\"\\/\b\f\n\r\t\x01\x1f\x7f \u00e9\u07ff\u0800\u20ac\U0001D11E\uFFFF"_qs + QChar(0xDC00) +
-                         QChar(0xD800) + u"x"_qs;
+    const QString text = u"\"\\/\b\f\n\r\t\x01\x1f\x7f \u00e9\u07ff\u0800\u20ac\U0001D11E\uFFFF"_qs +
+                         QChar(0xDC00) + QChar(0xD800) + u"x"_qs;
     JsonEventWriter(out).show(text);
     const QJsonObject event{{u"event"_qs, u"message"_qs}, {u"text"_qs, text}};
     QCOMPARE(out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
