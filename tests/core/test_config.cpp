@@ -8,6 +8,7 @@
 #include "model/config_saver.h"
 #include "model/settings.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/test_spot_server.h"
 
 #include <QDir>
@@ -40,23 +41,10 @@ struct Model {
     QByteArray bytes() const { return ConfigFile::serialize(settings, list); }
 };
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 // A tests/data file's lines after its '#' header.
 QList<QByteArray> dataLines(const QString &path)
 {
-    QList<QByteArray> lines = fileBytes(path).split('\n');
+    QList<QByteArray> lines = readFile(path).split('\n');
     lines.removeIf([](const QByteArray &line) { return line.startsWith('#'); });
     return lines;
 }
@@ -86,7 +74,7 @@ private slots:
         QCOMPARE(first.messages.shown, QStringList{u"File config.txt not found, new created"_qs});
         QCOMPARE(first.player.played, QStringList{u"gong.wav"_qs});
         const QByteArray golden = dataLines(QFINDTESTDATA("../data/config_first_start.txt")).join("\r\n");
-        QCOMPARE(fileBytes(dir.filePath(u"config.txt"_qs)), golden);
+        QCOMPARE(readFile(dir.filePath(u"config.txt"_qs)), golden);
         QCOMPARE(first.core.alarmList().lastCallNr(), 0);
 
         // A switch ticked during the run is written at exit; the next start finds it, silently.
@@ -165,7 +153,7 @@ private slots:
         QCOMPARE(program.messages.shown.size(), 1);
         QVERIFY(program.messages.shown.first().contains(u"2 entries"_qs));
         QVERIFY(program.core.exitSequence());
-        const QByteArray written = fileBytes(dir.filePath(u"config.txt"_qs));
+        const QByteArray written = readFile(dir.filePath(u"config.txt"_qs));
         QCOMPARE(written.count("$CALL "), qsizetype(AlarmList::kCapacity));
         QVERIFY(written.endsWith(
             "\r\n:-- Call Nr.101 end ------------\r\n:\r\n:\r\n: end of configuration file\r\n"));
@@ -222,12 +210,12 @@ private slots:
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previousHandler);
         QVERIFY(!ok && !program.core.hasExited());
-        QCOMPARE(fileBytes(path), QByteArray("$LOGIN OLD1\r\n"));
+        QCOMPARE(readFile(path), QByteArray("$LOGIN OLD1\r\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"config.txt"_qs});
         QCOMPARE(program.messages.shown.size(), 1);
         QVERIFY(program.messages.shown.first().startsWith(u"config.txt could not be written"_qs));
         QVERIFY(program.core.exitSequence());
-        QVERIFY(fileBytes(path).contains("$LOGIN DL9XYZ\r\n"));
+        QVERIFY(readFile(path).contains("$LOGIN DL9XYZ\r\n"));
     }
 
     void portAndServerLog()
@@ -243,15 +231,15 @@ private slots:
         QCOMPARE(program.core.link().port(), quint16(7000));
         QVERIFY(program.core.statusText().contains(u"not a port number, using 7000"_qs));
         QVERIFY(program.core.exitSequence());
-        QVERIFY(fileBytes(config).contains("\r\n$RMTPORT 7x00\r\n"));
-        QCOMPARE(fileBytes(log), QByteArray("old data"));
+        QVERIFY(readFile(config).contains("\r\n$RMTPORT 7x00\r\n"));
+        QCOMPARE(readFile(log), QByteArray("old data"));
 
         // Switched on, log.txt is emptied at start; one that cannot be written is closed and reported once,
         // and the link goes on without it.
         writeFile(config, "$LOGFILE on\r\n$CALL TS0EST\r\n$ENABLE on\r\n");
         program.core.setServerOverride(u"127.0.0.1"_qs, 1);
         program.core.startUp();
-        QVERIFY(fileBytes(log).isEmpty() && program.core.exitSequence());
+        QVERIFY(readFile(log).isEmpty() && program.core.exitSequence());
         QVERIFY(QFile::remove(log) &&
                 QFile::link(u"/dev/full"_qs, log)); // every write fails as on a full disk
         TestSpotServer server;

@@ -3,6 +3,7 @@
 #include "link/cluster_link.h"
 #include "link/server_log.h"
 #include "model/settings.h"
+#include "support/files.h"
 #include "support/test_spot_server.h"
 
 #include <QFile>
@@ -55,11 +56,7 @@ struct Rig {
         link.start(server.host(), server.port());
         return server.waitForLoggedIn();
     }
-    QByteArray logContent() const
-    {
-        QFile file(dir.filePath(QStringLiteral("log.txt")));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray logContent() const { return readFile(dir.filePath(QStringLiteral("log.txt"))); }
 };
 
 const auto crlf = [](const QString &line) { return line.toUtf8() + "\r\n"; };

@@ -13,6 +13,7 @@
 #include "spots/message_log.h"
 #include "spots/spot_parser.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/rigctld_process.h"
 #include "support/test_spot_server.h"
 #include "tables/portable_table_model.h"
@@ -69,10 +70,7 @@ struct Node {
 
     explicit Node(const QByteArray &config, ClusterLink::Timing timing = {})
     {
-        QFile file(dir.filePath(u"config.txt"_s));
-        if (file.open(QIODevice::WriteOnly))
-            file.write("$LOGIN TE1ST\r\n" + config);
-        file.close();
+        writeFile(dir.filePath(u"config.txt"_s), "$LOGIN TE1ST\r\n" + config);
         events.open(QIODevice::WriteOnly);
         writer.attach(core);
         // The node's "login: " comes without a line end, before the callsign; the rest is its answer.
@@ -96,11 +94,7 @@ struct Node {
         return found;
     }
 
-    QByteArray alarmsLog() const
-    {
-        QFile file(dir.filePath(u"alarms.log"_s));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray alarmsLog() const { return readFile(dir.filePath(u"alarms.log"_s)); }
 };
 
 } // namespace
@@ -267,9 +261,7 @@ void TestLoopback::alarmsLogAndFeedLoss()
     timing.firstRetry = 20ms;
     timing.maxRetry = 40ms;
     Node node("$PORTAL on\r\n$CALL TS0EST\r\n$TXT Tab\there\r\n", timing);
-    QFile log(node.dir.filePath(u"alarms.log"_s));
-    QVERIFY(log.open(QIODevice::WriteOnly) && log.write("earlier line\n") > 0);
-    log.close();
+    QVERIFY(writeFile(node.dir.filePath(u"alarms.log"_s), "earlier line\n"));
     node.core.startUp();
     QVERIFY(node.server.waitForLoggedIn());
     node.server.send(rbnBytes(u"DL8LAS-#", u"14025.0", u"TS0EST") +

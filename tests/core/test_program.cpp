@@ -1,6 +1,7 @@
 // The real program, headless, against loopback spot servers: its event stream, config.txt written at
 // SIGTERM, one copy per working folder, its exit codes, and which folder it works in.
 #include "app/working_folder.h"
+#include "support/files.h"
 #include "support/test_spot_server.h"
 
 #include <QDateTime>
@@ -28,13 +29,10 @@ struct Folder {
     explicit Folder(const QByteArray &config = "$LOGFILE on\r\n$CALL TS0EST\r\n")
     {
         server.listen();
-        QFile file(dir.filePath(u"config.txt"_s));
-        if (file.open(QIODevice::WriteOnly))
-            file.write("$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) + "\r\n" +
-                       config);
-        QFile history(dir.filePath(u"alarms.log"_s));
-        if (history.open(QIODevice::WriteOnly))
-            history.write("2026-12-06 21:14:03Z\tcall\tTS0EST\t7012.5\tTS0EST calls\n");
+        writeFile(dir.filePath(u"config.txt"_s),
+                  "$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) + "\r\n" + config);
+        writeFile(dir.filePath(u"alarms.log"_s),
+                  "2026-12-06 21:14:03Z\tcall\tTS0EST\t7012.5\tTS0EST calls\n");
     }
     std::unique_ptr<QProcess> start()
     {
@@ -42,11 +40,7 @@ struct Folder {
         program->start(kProgram, {u"--headless"_s, u"-C"_s, dir.path()});
         return program;
     }
-    QByteArray file(const QString &name) const
-    {
-        QFile file(dir.filePath(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
-    }
+    QByteArray file(const QString &name) const { return readFile(dir.filePath(name)); }
     // Every file of the folder, hidden ones too, with its bytes and modification time.
     QStringList snapshot() const
     {
@@ -180,29 +174,19 @@ void TestProgram::exitCodes()
 
 void TestProgram::workingFolder_data()
 {
-    QTest::addColumn<QString>("given");
-    QTest::addColumn<QString>("current");
-    QTest::addColumn<QString>("home");
-    QTest::addColumn<QString>("xdg");
-    QTest::addColumn<QString>("expected");
-    const auto row = [](const char *name, const QString &given, const QString &current, const QString &home,
-                        const QString &xdg, const QString &expected) {
-        QTest::newRow(name) << given << current << home << xdg << expected;
-    };
-    row("-C wins", u"/data/cw"_s, u"/home/op"_s, u"/home/op"_s, {}, u"/data/cw"_s);
-    row("ordinary folder", {}, u"/home/op/radio"_s, u"/home/op"_s, u"/x"_s, u"/home/op/radio"_s);
-    row("home uses XDG", {}, u"/home/op"_s, u"/home/op"_s, u"/home/op/.data"_s,
-        u"/home/op/.data/vemrok-alarm"_s);
-    row("home with slash", {}, u"/home/op/"_s, u"/home/op"_s, {}, u"/home/op/.local/share/vemrok-alarm"_s);
-    row("root uses XDG", {}, u"/"_s, u"/home/op"_s, u"/var/xdg"_s, u"/var/xdg/vemrok-alarm"_s);
-    row("relative XDG ignored", {}, u"/home/op"_s, u"/home/op"_s, u"rel/dir"_s,
-        u"/home/op/.local/share/vemrok-alarm"_s);
-    // $HOME a symlink to the folder the program starts in.
+    for (const char *column : {"given", "current", "home", "xdg", "expected"})
+        QTest::addColumn<QString>(column);
+    // "@" stands for a folder of the test's own, where "home" is a symlink to "op".
     const QString real = m_dir.filePath(u"op"_s);
     const QString link = m_dir.filePath(u"home"_s);
     QVERIFY(QDir().mkpath(real) && (QFileInfo(link).isSymLink() || QFile::link(real, link)));
-    row("home through symlink", {}, real, link, {}, link + u"/.local/share/vemrok-alarm"_s);
-    row("beside the symlinked home", {}, m_dir.path(), link, {}, m_dir.path());
+    QFile rows(QFINDTESTDATA("../data/working_folders.txt"));
+    QVERIFY(rows.open(QIODevice::ReadOnly));
+    for (const QString &row : QString::fromUtf8(rows.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList f = QString(row).replace(u'@', m_dir.path()).split(u'|');
+        if (!row.startsWith(u'#'))
+            QTest::newRow(qPrintable(f[0])) << f[1] << f[2] << f[3] << f[4] << f[5];
+    }
 }
 
 void TestProgram::workingFolder()

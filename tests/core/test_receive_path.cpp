@@ -13,6 +13,7 @@
 #include "spots/message_log.h"
 #include "spots/spot_parser.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/test_spot_server.h"
 #include "tables/portable_table_model.h"
 
@@ -96,18 +97,13 @@ QString describe(const std::optional<Spot> &s)
 // Blocks of lines from a file of tests/data, each ended by an empty line; "#" lines are comments.
 QList<QStringList> dataBlocks(const QString &path)
 {
-    QFile file(path);
-    QList<QStringList> blocks{{}};
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-            if (line.isEmpty() && !blocks.last().isEmpty())
-                blocks.append(QStringList());
-            else if (!line.isEmpty() && !line.startsWith(u'#'))
-                blocks.last().append(line);
-        }
+    QList<QStringList> blocks;
+    for (const QString &block : QString::fromUtf8(readFile(path)).split(u"\n\n"_qs, Qt::SkipEmptyParts)) {
+        QStringList lines = block.split(u'\n', Qt::SkipEmptyParts);
+        lines.removeIf([](const QString &line) { return line.startsWith(u'#'); });
+        if (!lines.isEmpty())
+            blocks.append(lines);
     }
-    if (blocks.last().isEmpty())
-        blocks.removeLast();
     return blocks;
 }
 

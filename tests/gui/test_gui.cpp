@@ -8,6 +8,7 @@
 #include "model/settings.h"
 #include "spots/message_log.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/rigctld_process.h"
 #include "support/test_spot_server.h"
 #include "tables/activity_table_model.h"
@@ -29,16 +30,9 @@ namespace {
 
 constexpr int kSoon = 15000; // "a few seconds", with room for a slow machine
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 void writeLines(const QString &path, const QStringList &lines)
 {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write((lines.join(u"\r\n"_s) + u"\r\n"_s).toUtf8());
+    writeFile(path, (lines.join(u"\r\n"_s) + u"\r\n"_s).toUtf8());
 }
 
 // A core and its main window wired as in the program, in a temporary folder, talking to a loopback server.
