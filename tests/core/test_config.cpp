@@ -246,7 +246,8 @@ private slots:
         QVERIFY(server.listen());
         program.core.setServerOverride(server.host(), server.port());
         program.core.startUp();
-        QVERIFY(program.core.serverLog().isOpen());
+        QVERIFY(program.core.serverLog().isOpen() &&
+                !program.core.hasExited()); // started again after an exit
         QTRY_VERIFY(!program.core.serverLog().isOpen());
         QCOMPARE(program.messages.shown.size(), 1);
         QVERIFY(program.messages.shown.first().startsWith(u"log.txt cannot be written"_qs));
