@@ -187,11 +187,7 @@ void TestLoopback::capturedSessionAlarmsAndShows()
 // stops answering it is given up.
 void TestLoopback::quietNodeIsProbedAndKept()
 {
-    ClusterLink::Timing timing;
-    timing.firstRetry = 1500ms;
-    timing.idleTimeout = 200ms;
-    timing.probeTimeout = 1s;
-    Node node({}, timing);
+    Node node({}, {.firstRetry = 1500ms, .idleTimeout = 200ms, .probeTimeout = 1s});
     const QByteArray prompt = node.capture.value(Greeting).split('\n').at(8) + '\n';
     int answers = 0;
     node.server.onReceived = [&](const QByteArray &bytes) {
@@ -235,10 +231,8 @@ void TestLoopback::serverClosing()
     QFETCH(QByteArray, answer);
     QFETCH(qint64, rejectWindowMs);
     QFETCH(QString, status);
-    ClusterLink::Timing timing;
-    timing.firstRetry = 10s; // no second attempt during the test
-    timing.rejectWindow = std::chrono::milliseconds(rejectWindowMs);
-    Node node({}, timing);
+    // No second attempt during the test.
+    Node node({}, {.firstRetry = 10s, .rejectWindow = std::chrono::milliseconds(rejectWindowMs)});
     node.server.setGreeting(answer);
     node.core.startUp();
     QVERIFY(node.server.waitForLoggedIn());
@@ -257,10 +251,7 @@ void TestLoopback::serverClosing()
 // first spot or the exit.
 void TestLoopback::alarmsLogAndFeedLoss()
 {
-    ClusterLink::Timing timing;
-    timing.firstRetry = 20ms;
-    timing.maxRetry = 40ms;
-    Node node("$PORTAL on\r\n$CALL TS0EST\r\n$TXT Tab\there\r\n", timing);
+    Node node("$PORTAL on\r\n$CALL TS0EST\r\n$TXT Tab\there\r\n", {.firstRetry = 20ms, .maxRetry = 40ms});
     QVERIFY(writeFile(node.dir.filePath(u"alarms.log"_s), "earlier line\n"));
     node.core.startUp();
     QVERIFY(node.server.waitForLoggedIn());

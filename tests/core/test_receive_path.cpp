@@ -292,13 +292,12 @@ void TestReceivePath::portableTable()
 // Events are written by hand; every kind of character must come out as QJsonDocument writes it.
 void TestReceivePath::jsonEscapedAsQtEscapes()
 {
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
+    Pipe pipe("");
     const QString text = u"\"\\/\b\f\n\r\t\x01\x1f\x7f \u00e9\u07ff\u0800\u20ac\U0001D11E\uFFFF"_qs +
                          QChar(0xDC00) + QChar(0xD800) + u"x"_qs;
-    JsonEventWriter(out).show(text);
+    pipe.events.show(text);
     const QJsonObject event{{u"event"_qs, u"message"_qs}, {u"text"_qs, text}};
-    QCOMPARE(out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
+    QCOMPARE(pipe.out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
 }
 
 QTEST_GUILESS_MAIN(TestReceivePath)
