@@ -16,6 +16,7 @@
 #include "model/config_saver.h"
 #include "model/number_text.h"
 #include "model/settings.h"
+#include "outlets/alarm_outlets.h"
 #include "rig/rig_control.h"
 #include "spots/message_log.h"
 #include "tables/activity_table_model.h"
@@ -88,6 +89,28 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
             [this](const QString &call, const QString &qrg) {
                 m_portableModel->record(call, qrg, m_clock.timeText());
                 m_history->record(QStringLiteral("portable"), call, qrg, QString());
+            });
+    wireOutlets();
+}
+
+void AppCore::wireOutlets()
+{
+    m_outlets = std::make_unique<AlarmOutlets>(*m_settings);
+    // Queued: the pop-up, its sound and its event come first, whatever an outlet does.
+    connect(m_notifier.get(), &AlarmNotifier::callAlarmShown, m_outlets.get(), &AlarmOutlets::callAlarmShown,
+            Qt::QueuedConnection);
+    connect(m_notifier.get(), &AlarmNotifier::portableAlarmShown, m_outlets.get(),
+            &AlarmOutlets::portableAlarmShown, Qt::QueuedConnection);
+    connect(m_feedWatch.get(), &FeedWatch::feedDownChanged, m_outlets.get(), &AlarmOutlets::feedDownChanged,
+            Qt::QueuedConnection);
+    connect(m_outlets.get(), &AlarmOutlets::told, this, [this](const QString &text) {
+        showStatus(text);
+        m_rigStatusTimer.start();
+    });
+    connect(m_outlets.get(), &AlarmOutlets::pushFailed, this,
+            [this](const QString &reason, const OutletAlarm &alarm) {
+                m_history->record(QStringLiteral("push_failed"), alarm.call, alarm.qrg,
+                                  reason + QStringLiteral(": ") + alarm.line());
             });
 }
 

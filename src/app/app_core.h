@@ -8,6 +8,7 @@
 #include <memory>
 
 class ActivityTableModel;
+class AlarmOutlets;
 class AlarmHistory;
 class AlarmList;
 class AlarmMatcher;
@@ -87,6 +88,7 @@ public:
     ActivityTableModel &activityModel() { return *m_activityModel; }
     PortableTableModel &portableModel() { return *m_portableModel; }
     RigControl &rig() { return *m_rig; }
+    AlarmOutlets &outlets() { return *m_outlets; }
     const Clock &clock() const { return m_clock; }
     QTimer &secondTimer() { return m_secondTimer; }
 
@@ -102,6 +104,8 @@ private:
     void connectToServer();
     void onConnectionChanged(int state, const QString &detail);
     void tellWriteFailed(const QString &error);
+    // Desktop notifications and push: told of the pop-ups' alarms and the feed's news.
+    void wireOutlets();
 
     QDir m_workDir;
     MessageSink &m_messages;
@@ -122,6 +126,7 @@ private:
     std::unique_ptr<AlarmHistory> m_history;
     std::unique_ptr<RigControl> m_rig;
     std::unique_ptr<ConfigSaver> m_configSaver;
+    std::unique_ptr<AlarmOutlets> m_outlets;
 
     QTimer m_secondTimer;
     QString m_status = QStringLiteral("Init");

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "app/message_sink.h"
+#include "model/json_line.h"
 
 #include <QByteArray>
-#include <QLatin1StringView>
 #include <QObject>
-#include <QStringView>
 
 #include <initializer_list>
-#include <variant>
 
 class AppCore;
 class QIODevice;
@@ -39,15 +37,10 @@ public:
     void flush();
 
 private:
-    // One field of an event: a text or a whole number.
-    struct Field {
-        QLatin1StringView key;
-        std::variant<QStringView, int> value;
-    };
-
-    // The fields come with their keys in alphabetical order. Built by hand: QJsonObject and QJsonDocument
-    // cost about 20,000 instructions an event, and a contest burst raises thousands of portable alarms.
-    void write(std::initializer_list<Field> fields);
+    // The fields come with their keys in alphabetical order.
+    void write(std::initializer_list<JsonLine::Field> fields);
+    // An event was appended to m_pending.
+    void written();
 
     QIODevice &m_out;
     QByteArray m_pending; // events not yet written

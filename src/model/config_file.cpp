@@ -13,6 +13,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -366,6 +367,12 @@ ConfigFile::WriteResult ConfigFile::write(const QString &path, const Settings &s
         file.cancelWriting();
         return WriteResult{false, why};
     };
+#ifdef Q_OS_UNIX
+    // A push token is a password: the file that holds it is its owner's alone before a byte is in it.
+    if (!settings.text(Settings::Text::PushToken).isEmpty() &&
+        ::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+#endif
     for (qsizetype done = 0; done < bytes.size();) {
         const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0)

@@ -8,6 +8,7 @@
 #include "rig/hamlib_catalog.h"
 #include "rig/rig_control.h"
 #include "ui/layout_fonts.h"
+#include "ui/notifications_group.h"
 #include "ui/qt_sound_player.h"
 #include "ui/switch_binding.h"
 #include "ui/twips.h"
@@ -128,6 +129,7 @@ ConfigDialog::ConfigDialog(AppCore &core, MessageSink &messages, QWidget *parent
     auto *quitButton =
         addButton(QStringLiteral("ButtonConfigQuit"), QStringLiteral("Quit"), 9000, 8520, 1215, 495);
     connect(quitButton, &QPushButton::clicked, this, &ConfigDialog::quit);
+    new NotificationsGroup(m_core, *quitButton, this);
 
     connect(&m_core.alarmList(), &AlarmList::structureChanged, this, &ConfigDialog::updateEntryButtons);
     updateEntryButtons();

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "outlets/desktop_notifier.h"
+#include "outlets/outlet_alarm.h"
+#include "outlets/push_rate_limiter.h"
+#include "outlets/push_sender.h"
+
+#include <QObject>
+
+class Settings;
+
+// Where an alarm goes beyond the pop-up and the sound: the desktop's notifications ($NOTIFY) and a push
+// to the phone ($PUSHURL), through the rate limit. Told of the alarms the pop-ups show and of the feed's
+// news; never waited on.
+class AlarmOutlets final : public QObject {
+    Q_OBJECT
+public:
+    explicit AlarmOutlets(Settings &settings, PushRateLimiter::Now now = {}, QObject *parent = nullptr);
+
+    // A pop-up was raised: to the desktop and to the phone.
+    void alarmShown(const OutletAlarm &alarm);
+    void callAlarmShown(int entry, const QString &call, const QString &text, const QString &qrg);
+    void portableAlarmShown(const QString &call, const QString &qrg);
+    // The feed has been down for the gong's minute, or is back: to the phone only.
+    void feedDownChanged(bool down);
+    // The Config dialog's "Test" with its fields as they are: one push at once, outside the rate limit.
+    void sendTest(const PushTarget &target);
+
+    DesktopNotifier &desktop() { return m_desktop; }
+    PushRateLimiter &limiter() { return m_limiter; }
+    PushSender &sender() { return m_sender; }
+
+signals:
+    // A short text for the status line: a failure, the test's answer, a missing notification service.
+    void told(const QString &text);
+    // A push failed (not a test); for alarms.log.
+    void pushFailed(const QString &reason, const OutletAlarm &alarm);
+
+private:
+    bool pushOn() const;
+    void push(const OutletAlarm &alarm);
+
+    Settings &m_settings;
+    DesktopNotifier m_desktop;
+    PushRateLimiter m_limiter;
+    PushSender m_sender;
+};

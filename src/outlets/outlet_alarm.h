@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// One alarm as it leaves the program: a desktop notification's summary and body, and a push's text line,
+// ntfy-style headers and JSON body. Everything is built from what the pop-up shows; no setting goes in.
+struct OutletAlarm {
+    QString call; // empty for the feed and the held-back pushes
+    QString qrg;
+    QString summary; // "TS0EST 14025.0 kHz", or the feed's news
+    QString body;    // the alarm text, "portable station", ...
+    QString title;   // Title header
+    QString tags;    // Tags header, comma-separated
+    int priority = 3;
+    QByteArray json;   // the event line without its line feed
+    bool isTest = false; // the operator waits for its answer: no retry, nothing in alarms.log
+
+    // The push's text line: "TS0EST 14025.0 kHz: TS0EST is on the air".
+    QString line() const;
+
+    static OutletAlarm callAlarm(int entry, const QString &call, const QString &text, const QString &qrg);
+    static OutletAlarm portableAlarm(const QString &call, const QString &qrg);
+    static OutletAlarm feed(bool down);
+    // count alarms were held back by the rate limit; last is the newest of them.
+    static OutletAlarm heldBack(int count, const OutletAlarm &last);
+    // The Config dialog's "Test".
+    static OutletAlarm test();
+};
