@@ -122,7 +122,7 @@ void PushSender::post(const PushTarget &target, const OutletAlarm &alarm, bool m
         reply->setProperty("timedOut", true);
         reply->abort();
     });
-    timeout->start(kTimeoutMs);
+    timeout->start(m_timeoutMs);
     connect(reply, &QNetworkReply::sslErrors, reply,
             [reply](const QList<QSslError> &errors) { reply->setProperty("sslReason", sslReason(errors)); });
     connect(reply, &QNetworkReply::finished, this,

@@ -39,8 +39,9 @@ public:
     // The same to another target, without a retry: the Config dialog's "Test".
     void sendTo(const PushTarget &target, const OutletAlarm &alarm);
 
-    // Tests shorten the retry's wait.
+    // Tests shorten the waits.
     void setRetryDelayMs(int ms) { m_retryDelayMs = ms; }
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
 signals:
     void delivered(const OutletAlarm &alarm, int httpStatus);
@@ -57,4 +58,5 @@ private:
     QNetworkAccessManager *m_network;
     QList<QSslCertificate> m_extraCas;
     int m_retryDelayMs = kRetryDelayMs;
+    int m_timeoutMs = kTimeoutMs;
 };
