@@ -10,6 +10,7 @@
 #include "support/fakes.h"
 #include "support/files.h"
 #include "support/rigctld_process.h"
+#include "support/test_http_server.h"
 #include "support/test_spot_server.h"
 #include "tables/activity_table_model.h"
 #include "ui/activity_window.h"
@@ -503,6 +504,37 @@ private slots:
                                  ConfigSaver::kStampIntervalMs + kSoon);
         program.kill();
         QVERIFY(program.waitForFinished() && readFile(config).endsWith(": end of configuration file\r\n"));
+    }
+
+    // "Test" pushes with the fields as they are and answers on the status line; nothing is stored.
+    void pushTestAnswersOnTheStatusLine()
+    {
+        TestHttpServer push;
+        QVERIFY(push.listen());
+        Rig rig;
+        rig.window.showConfig();
+        ConfigDialog &dialog = *rig.window.configDialog();
+        get(dialog, u"TxtPushUrl"_s).setText(QString::fromLatin1(push.url()));
+        get(dialog, u"TxtPushToken"_s).setText(u"tk1"_s);
+        QSignalSpy status(&rig.core, &AppCore::statusChanged);
+        click(dialog, u"ButtonTestPush"_s);
+        QTRY_VERIFY(status.contains({u"push: test delivered (HTTP 200)"_s}));
+        QCOMPARE(push.requests.first().headers.value("authorization"), "Bearer tk1"_ba);
+        QCOMPARE(rig.core.settings().text(Settings::Text::PushUrl), QString());
+    }
+
+    // Quit stores the URL and the token, as it stores the dialog's other fields; the token is not shown.
+    void quitStoresThePushTarget()
+    {
+        Rig rig;
+        rig.window.showConfig();
+        ConfigDialog &dialog = *rig.window.configDialog();
+        get(dialog, u"TxtPushUrl"_s).setText(u"https://ntfy.example/x"_s);
+        get(dialog, u"TxtPushToken"_s).setText(u"tk1"_s);
+        QCOMPARE(get(dialog, u"TxtPushToken"_s).echoMode(), QLineEdit::Password);
+        click(dialog, u"ButtonConfigQuit"_s);
+        QCOMPARE(rig.core.settings().text(Settings::Text::PushUrl), u"https://ntfy.example/x"_s);
+        QCOMPARE(rig.core.settings().text(Settings::Text::PushToken), u"tk1"_s);
     }
 };
 
