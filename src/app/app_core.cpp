@@ -96,13 +96,10 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
 void AppCore::wireOutlets()
 {
     m_outlets = std::make_unique<AlarmOutlets>(*m_settings);
-    // Queued: the pop-up, its sound and its event come first, whatever an outlet does.
-    connect(m_notifier.get(), &AlarmNotifier::callAlarmShown, m_outlets.get(), &AlarmOutlets::callAlarmShown,
-            Qt::QueuedConnection);
+    connect(m_notifier.get(), &AlarmNotifier::callAlarmShown, m_outlets.get(), &AlarmOutlets::callAlarmShown);
     connect(m_notifier.get(), &AlarmNotifier::portableAlarmShown, m_outlets.get(),
-            &AlarmOutlets::portableAlarmShown, Qt::QueuedConnection);
-    connect(m_feedWatch.get(), &FeedWatch::feedDownChanged, m_outlets.get(), &AlarmOutlets::feedDownChanged,
-            Qt::QueuedConnection);
+            &AlarmOutlets::portableAlarmShown);
+    connect(m_feedWatch.get(), &FeedWatch::feedDownChanged, m_outlets.get(), &AlarmOutlets::feedDownChanged);
     connect(m_outlets.get(), &AlarmOutlets::told, this, [this](const QString &text) {
         showStatus(text);
         m_rigStatusTimer.start();

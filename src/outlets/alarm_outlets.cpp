@@ -2,6 +2,8 @@
 
 #include "model/settings.h"
 
+#include <QMetaObject>
+
 using namespace Qt::Literals::StringLiterals;
 
 AlarmOutlets::AlarmOutlets(Settings &settings, PushRateLimiter::Now now, QObject *parent)
@@ -39,22 +41,41 @@ void AlarmOutlets::alarmShown(const OutletAlarm &alarm)
     push(alarm);
 }
 
+bool AlarmOutlets::anyOn() const
+{
+    return pushOn() || m_settings.isOn(Settings::Switch::Notify);
+}
+
+void AlarmOutlets::later(std::function<void()> work)
+{
+    // The pop-up, its sound and its event come first; whatever an outlet does waits for the next turn of
+    // the event loop. Nothing is queued while both outlets are off: a contest burst raises thousands of
+    // alarms.
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
 void AlarmOutlets::callAlarmShown(int entry, const QString &call, const QString &text, const QString &qrg)
 {
-    // Built only when it goes somewhere: a contest burst raises thousands of alarms.
-    if (pushOn() || m_settings.isOn(Settings::Switch::Notify))
-        alarmShown(OutletAlarm::callAlarm(entry, call, text, qrg));
+    if (anyOn())
+        later([=, this] { alarmShown(OutletAlarm::callAlarm(entry, call, text, qrg)); });
 }
 
 void AlarmOutlets::portableAlarmShown(const QString &call, const QString &qrg)
 {
-    if (pushOn() || m_settings.isOn(Settings::Switch::Notify))
-        alarmShown(OutletAlarm::portableAlarm(call, qrg));
+    if (anyOn())
+        later([=, this] { alarmShown(OutletAlarm::portableAlarm(call, qrg)); });
+}
+
+void AlarmOutlets::neededAlarmShown(const NeededCaptions &captions)
+{
+    if (anyOn())
+        later([=, this] { alarmShown(OutletAlarm::neededAlarm(captions)); });
 }
 
 void AlarmOutlets::feedDownChanged(bool down)
 {
-    push(OutletAlarm::feed(down));
+    if (pushOn())
+        later([=, this] { push(OutletAlarm::feed(down)); });
 }
 
 void AlarmOutlets::sendTest(const PushTarget &target)

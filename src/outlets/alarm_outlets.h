@@ -7,6 +7,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class Settings;
 
 // Where an alarm goes beyond the pop-up and the sound: the desktop's notifications ($NOTIFY) and a push
@@ -17,10 +19,12 @@ class AlarmOutlets final : public QObject {
 public:
     explicit AlarmOutlets(Settings &settings, PushRateLimiter::Now now = {}, QObject *parent = nullptr);
 
-    // A pop-up was raised: to the desktop and to the phone.
+    // A pop-up was raised: to the desktop and to the phone, now.
     void alarmShown(const OutletAlarm &alarm);
+    // The same from the pop-ups' signals, after what the alarm does itself.
     void callAlarmShown(int entry, const QString &call, const QString &text, const QString &qrg);
     void portableAlarmShown(const QString &call, const QString &qrg);
+    void neededAlarmShown(const NeededCaptions &captions);
     // The feed has been down for the gong's minute, or is back: to the phone only.
     void feedDownChanged(bool down);
     // The Config dialog's "Test" with its fields as they are: one push at once, outside the rate limit.
@@ -38,6 +42,8 @@ signals:
 
 private:
     bool pushOn() const;
+    bool anyOn() const;
+    void later(std::function<void()> work);
     void push(const OutletAlarm &alarm);
 
     Settings &m_settings;

@@ -52,6 +52,28 @@ OutletAlarm OutletAlarm::portableAlarm(const QString &call, const QString &qrg)
     return alarm;
 }
 
+OutletAlarm OutletAlarm::neededAlarm(const NeededCaptions &captions)
+{
+    OutletAlarm alarm{captions.call,
+                      captions.qrg,
+                      frequency(captions.call, captions.qrg),
+                      u"needed: %1 (%2)"_s.arg(captions.entity, captions.reasonText),
+                      u"VemrokAlarm: "_s + captions.call,
+                      u"radio,needed"_s,
+                      4,
+                      {},
+                      false};
+    // The headless stream's needed_alarm line.
+    alarm.json = jsonLine({{"band"_L1, captions.band},
+                           {"call"_L1, captions.call},
+                           {"dxcc"_L1, captions.dxcc},
+                           {"entity"_L1, captions.entity},
+                           {"event"_L1, u"needed_alarm"},
+                           {"qrg"_L1, captions.qrg},
+                           {"reason"_L1, captions.reasonKey}});
+    return alarm;
+}
+
 OutletAlarm OutletAlarm::feed(bool down)
 {
     OutletAlarm alarm;

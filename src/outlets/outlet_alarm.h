@@ -3,6 +3,18 @@
 #include <QByteArray>
 #include <QString>
 
+// A needed alarm as its pop-up shows it; reasonKey as events name it ("new_entity"), reasonText as the
+// pop-up says it ("new one").
+struct NeededCaptions {
+    QString call;
+    QString entity;
+    int dxcc = 0;
+    QString band;
+    QString qrg;
+    QString reasonKey;
+    QString reasonText;
+};
+
 // One alarm as it leaves the program: a desktop notification's summary and body, and a push's text line,
 // ntfy-style headers and JSON body. Everything is built from what the pop-up shows; no setting goes in.
 struct OutletAlarm {
@@ -13,7 +25,7 @@ struct OutletAlarm {
     QString title;   // Title header
     QString tags;    // Tags header, comma-separated
     int priority = 3;
-    QByteArray json;   // the event line without its line feed
+    QByteArray json;     // the event line without its line feed
     bool isTest = false; // the operator waits for its answer: no retry, nothing in alarms.log
 
     // The push's text line: "TS0EST 14025.0 kHz: TS0EST is on the air".
@@ -21,6 +33,7 @@ struct OutletAlarm {
 
     static OutletAlarm callAlarm(int entry, const QString &call, const QString &text, const QString &qrg);
     static OutletAlarm portableAlarm(const QString &call, const QString &qrg);
+    static OutletAlarm neededAlarm(const NeededCaptions &captions);
     static OutletAlarm feed(bool down);
     // count alarms were held back by the rate limit; last is the newest of them.
     static OutletAlarm heldBack(int count, const OutletAlarm &last);
