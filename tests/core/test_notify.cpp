@@ -1,10 +1,12 @@
 // Desktop notifications: the real program on a session bus of the test's own, with a notification service
 // the test plays, and without one.
+#include "outlets/desktop_notifier.h"
 #include "support/headless_program.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,6 +39,7 @@ private slots:
     void cleanupTestCase();
     void alarmGoesToTheNotificationService();
     void withoutAServiceTheProgramSaysSoOnce();
+    void missingServiceIsToldOncePerRun();
 
 private:
     QDBusConnection connect();
@@ -105,6 +108,20 @@ void TestNotify::withoutAServiceTheProgramSaysSoOnce()
     program.spots.send(rbnBytes(u"W3LPL-#", u"7005.0", u"DL2XYZ/P"));
     QTRY_COMPARE(program.events(u"portable_alarm"_s).size(), 2);
     QCOMPARE(program.statusCount(told), 1);
+}
+
+void TestNotify::missingServiceIsToldOncePerRun()
+{
+    qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
+    DesktopNotifier notifier;
+    QSignalSpy told(&notifier, &DesktopNotifier::unavailable);
+    notifier.notify(u"TS0EST 14025.0 kHz"_s, u"one"_s);
+    notifier.notify(u"TS0EST 14025.0 kHz"_s, u"two"_s);
+    // Replies come in order: once this call is answered, both notifications have been.
+    QVERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(u"org.freedesktop.DBus"_s));
+    QTRY_COMPARE(told.size(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(told.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestNotify)
