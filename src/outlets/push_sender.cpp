@@ -86,7 +86,7 @@ void PushSender::fail(const QString &reason, const OutletAlarm &alarm, bool retr
 {
     emit failed(reason, alarm, retry);
     if (retry)
-        QTimer::singleShot(m_retryDelayMs, this,
+        QTimer::singleShot(kRetryDelayMs, this,
                            [this, alarm] { post(PushTarget::fromSettings(m_settings), alarm, false); });
 }
 

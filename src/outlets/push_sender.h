@@ -39,8 +39,7 @@ public:
     // The same to another target, without a retry: the Config dialog's "Test".
     void sendTo(const PushTarget &target, const OutletAlarm &alarm);
 
-    // Tests shorten the waits.
-    void setRetryDelayMs(int ms) { m_retryDelayMs = ms; }
+    // Tests shorten the wait for an answer.
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
 signals:
@@ -57,6 +56,5 @@ private:
     // A child, so its replies are gone only after this object stopped listening to them.
     QNetworkAccessManager *m_network;
     QList<QSslCertificate> m_extraCas;
-    int m_retryDelayMs = kRetryDelayMs;
     int m_timeoutMs = kTimeoutMs;
 };

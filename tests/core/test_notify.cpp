@@ -38,7 +38,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void alarmGoesToTheNotificationService();
-    void withoutAServiceTheProgramSaysSoOnce();
+    void withoutAServiceTheProgramSaysSoAndGoesOn();
     void missingServiceIsToldOncePerRun();
 
 private:
@@ -94,7 +94,7 @@ void TestNotify::alarmGoesToTheNotificationService()
     QDBusConnection::disconnectFromBus(bus.name());
 }
 
-void TestNotify::withoutAServiceTheProgramSaysSoOnce()
+void TestNotify::withoutAServiceTheProgramSaysSoAndGoesOn()
 {
     HeadlessProgram program;
     program.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_address);
@@ -104,10 +104,6 @@ void TestNotify::withoutAServiceTheProgramSaysSoOnce()
     QVERIFY(program.waitForStatus(told));
     program.spots.send(rbnBytes(u"W3LPL-#", u"7003.9", u"DL1ABC/P"));
     QTRY_COMPARE(program.events(u"portable_alarm"_s).size(), 1);
-    // The second notification's failure has had time to come back as the first one's did.
-    program.spots.send(rbnBytes(u"W3LPL-#", u"7005.0", u"DL2XYZ/P"));
-    QTRY_COMPARE(program.events(u"portable_alarm"_s).size(), 2);
-    QCOMPARE(program.statusCount(told), 1);
 }
 
 void TestNotify::missingServiceIsToldOncePerRun()

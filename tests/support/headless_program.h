@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 // The real program headless in a folder of its own, logged in to its own loopback spot server, with its
 // event stream at hand.
 class HeadlessProgram {
@@ -50,28 +52,17 @@ public:
         }
         return found;
     }
-    // The first stdout line of that kind, as written; waits for it.
-    QByteArray line(const QString &kind)
-    {
-        if (!QTest::qWaitFor([&] { return !events(kind).isEmpty(); }, 10000))
-            return "<none>";
-        for (const QByteArray &line : std::as_const(lines)) {
-            if (QJsonDocument::fromJson(line).object().value(QStringLiteral("event")).toString() == kind)
-                return line.trimmed();
-        }
-        return "<none>";
-    }
     // Waits until a status event with this text has come.
     bool waitForStatus(const QString &text)
     {
-        return QTest::qWaitFor([&] { return statusCount(text) > 0; }, 15000);
-    }
-    int statusCount(const QString &text)
-    {
-        int count = 0;
-        for (const QJsonObject &event : events(QStringLiteral("status")))
-            count += event.value(QStringLiteral("text")).toString() == text ? 1 : 0;
-        return count;
+        return QTest::qWaitFor(
+            [&] {
+                const QList<QJsonObject> status = events(QStringLiteral("status"));
+                return std::any_of(status.cbegin(), status.cend(), [&](const QJsonObject &event) {
+                    return event.value(QStringLiteral("text")).toString() == text;
+                });
+            },
+            15000);
     }
     QByteArray file(const QString &name) const { return readFile(dir.filePath(name)); }
 };
