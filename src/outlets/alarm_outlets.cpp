@@ -2,13 +2,17 @@
 
 #include "model/settings.h"
 
-#include <QMetaObject>
-
 using namespace Qt::Literals::StringLiterals;
 
 AlarmOutlets::AlarmOutlets(Settings &settings, PushRateLimiter::Now now, QObject *parent)
     : QObject(parent), m_settings(settings), m_limiter(std::move(now)), m_sender(settings)
 {
+    m_deferTimer.setSingleShot(true);
+    m_deferTimer.setInterval(0);
+    connect(&m_deferTimer, &QTimer::timeout, this, [this] {
+        for (const auto &work : std::exchange(m_deferred, {}))
+            work();
+    });
     connect(&m_desktop, &DesktopNotifier::unavailable, this, &AlarmOutlets::told);
     connect(&m_limiter, &PushRateLimiter::released, &m_sender, &PushSender::send);
     connect(&m_sender, &PushSender::delivered, this, [this](const OutletAlarm &alarm, int status) {
@@ -51,7 +55,9 @@ void AlarmOutlets::later(std::function<void()> work)
     // The pop-up, its sound and its event come first; whatever an outlet does waits for the next turn of
     // the event loop. Nothing is queued while both outlets are off: a contest burst raises thousands of
     // alarms.
-    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    m_deferred.push_back(std::move(work));
+    if (!m_deferTimer.isActive())
+        m_deferTimer.start();
 }
 
 void AlarmOutlets::callAlarmShown(int entry, const QString &call, const QString &text, const QString &qrg)

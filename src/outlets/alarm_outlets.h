@@ -6,8 +6,10 @@
 #include "outlets/push_sender.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <functional>
+#include <vector>
 
 class Settings;
 
@@ -50,4 +52,7 @@ private:
     DesktopNotifier m_desktop;
     PushRateLimiter m_limiter;
     PushSender m_sender;
+    // What waits for the next turn of the event loop; a burst's alarms go out together.
+    QTimer m_deferTimer;
+    std::vector<std::function<void()>> m_deferred;
 };

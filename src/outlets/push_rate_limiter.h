@@ -15,7 +15,7 @@ class PushRateLimiter final : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxPushes = 10;
-    static constexpr qint64 kWindowMs = 10 * 60'000;
+    static constexpr qint64 kWindowMs = qint64{10} * 60'000;
 
     // now gives monotonic milliseconds; tests pass their own.
     using Now = std::function<qint64()>;
