@@ -7,8 +7,11 @@ using namespace Qt::Literals::StringLiterals;
 AlarmOutlets::AlarmOutlets(Settings &settings, PushRateLimiter::Now now, QObject *parent)
     : QObject(parent), m_settings(settings), m_limiter(std::move(now)), m_sender(settings)
 {
+    // Not a zero timer: that would run before the event loop waits, and so before the headless events
+    // are written out and the pop-up reaches the screen. A millisecond lets the loop wait once first.
     m_deferTimer.setSingleShot(true);
-    m_deferTimer.setInterval(0);
+    m_deferTimer.setTimerType(Qt::PreciseTimer);
+    m_deferTimer.setInterval(1);
     connect(&m_deferTimer, &QTimer::timeout, this, [this] {
         for (const auto &work : std::exchange(m_deferred, {}))
             work();
@@ -52,8 +55,8 @@ bool AlarmOutlets::anyOn() const
 
 void AlarmOutlets::later(std::function<void()> work)
 {
-    // The pop-up, its sound and its event come first; whatever an outlet does waits for the next turn of
-    // the event loop. Nothing is queued while both outlets are off: a contest burst raises thousands of
+    // The pop-up, its sound and its event come first; whatever an outlet does waits until the event loop
+    // has shown them. Nothing is queued while both outlets are off: a contest burst raises thousands of
     // alarms.
     m_deferred.push_back(std::move(work));
     if (!m_deferTimer.isActive())

@@ -52,7 +52,7 @@ private:
     DesktopNotifier m_desktop;
     PushRateLimiter m_limiter;
     PushSender m_sender;
-    // What waits for the next turn of the event loop; a burst's alarms go out together.
+    // What waits until the event loop has shown the alarm; a burst's alarms go out together.
     QTimer m_deferTimer;
     std::vector<std::function<void()>> m_deferred;
 };
