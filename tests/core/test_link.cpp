@@ -1,8 +1,10 @@
 // The link against a loopback spot server: login dialogue, framing whatever the network's cuts, hostile
 // bytes, the server log, and every way a connection ends.
+#include "app/app_core.h"
 #include "link/cluster_link.h"
 #include "link/server_log.h"
 #include "model/settings.h"
+#include "support/fakes.h"
 #include "support/files.h"
 #include "support/test_spot_server.h"
 
@@ -74,6 +76,9 @@ private slots:
     void dropRefusalAndRejectionBackOff();
     void hangingConnectIsGivenUp();
     void listenerMayCloseOrRestart();
+    void changedOwnCallLogsInAgainAtOnce();
+    void refusedConnectNamesHostAndPort();
+    void reconnectNowConnectsAtOnceWithTheBackOffAfresh();
 };
 
 void TestLink::sameLinesWhateverTheCuts_data()
@@ -234,6 +239,49 @@ void TestLink::listenerMayCloseOrRestart()
     QVERIFY(rig.server.waitForConnections(4) && rig.server.waitForLoggedIn());
     QCOMPARE(rig.states,
              (QList<Connection>{Connection::Connecting, Connection::Connected, Connection::LoggedIn}));
+}
+
+// The Config dialog stores a new own call: the program logs in with it at once, not after the next loss.
+void TestLink::changedOwnCallLogsInAgainAtOnce()
+{
+    QTemporaryDir dir;
+    FakeClock clock;
+    RecordingSoundPlayer player;
+    RecordingMessageSink messages;
+    AppCore core{QDir(dir.path()), player, messages, clock};
+    TestSpotServer server;
+    QVERIFY(server.listen());
+    core.setServerOverride(server.host(), server.port());
+    core.startUp();
+    QVERIFY(server.waitForLoggedIn());
+    core.settings().setText(Settings::Text::OwnCall, u"DL2NEW"_s);
+    QVERIFY(server.waitForConnections(2));
+    QVERIFY(server.waitForLoggedIn());
+    QCOMPARE(server.transcript(1), QByteArray("DL2NEW\r\nSet Dx Filter mode=CW\r\n"));
+}
+
+void TestLink::refusedConnectNamesHostAndPort()
+{
+    Rig rig;
+    QVERIFY(rig.server.listen());
+    rig.server.refuse();
+    rig.link.start(rig.server.host(), rig.server.port());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.size() >= 2, kWait);
+    QCOMPARE(rig.statuses.at(1),
+             u"connect failed to 127.0.0.1:%1 (Connection refused), retry in 1 s"_s.arg(rig.server.port()));
+}
+
+// The operator need not wait out a long back-off once the server is back.
+void TestLink::reconnectNowConnectsAtOnceWithTheBackOffAfresh()
+{
+    Rig rig({.firstRetry = 1h, .maxRetry = 4h});
+    QVERIFY(rig.start());
+    rig.server.dropClient();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.link.retryDelay(), 1h, kWait);
+    rig.link.reconnectNow();
+    QVERIFY(rig.server.waitForConnections(2));
+    QVERIFY(rig.server.waitForLoggedIn());
+    QCOMPARE(rig.link.nextRetryDelay(), 1h);
 }
 
 QTEST_GUILESS_MAIN(TestLink)
