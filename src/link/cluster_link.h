@@ -5,7 +5,6 @@
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
