@@ -360,8 +360,7 @@ void ClusterLink::onReadyRead()
             if (!deliver)
                 return;
             feedSeen = feedSeen || raw.startsWith("DX de");
-            decodeLine(raw, m_line);
-            lines += m_line;
+            appendDecodedLine(raw, lines);
             lines += u'\n';
         });
 

@@ -161,7 +161,6 @@ private:
     LineFramer m_framer;
     QByteArray m_readBuffer;
     QByteArray m_promptTail;
-    QString m_line;
 
     std::chrono::milliseconds m_nextDelay = m_timing.firstRetry;
     QTimer m_retryTimer;
