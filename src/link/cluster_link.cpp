@@ -176,7 +176,7 @@ bool ClusterLink::enter(State from, Loss loss, const QString &lossDetail)
         // The prompt has no line end; answered, it must not be glued to the front of the next line. Neither
         // is it the server's answer to the callsign.
         m_framer.clear();
-        m_lastLine.resize(0);
+        m_lastLine.clear();
         post([this] { emit statusChanged(QStringLiteral("login to Server")); });
         return true;
     case State::LoggedIn:
@@ -246,7 +246,7 @@ void ClusterLink::detachSocket()
     m_idleTimer.stop();
     m_stableTimer.stop();
     m_callSent.invalidate();
-    m_lastLine.resize(0);
+    m_lastLine.clear();
     m_framer.clear();
     m_promptTail.clear();
     if (!m_socket)
@@ -296,9 +296,7 @@ void ClusterLink::keepLastLine(QByteArrayView raw)
 {
     if (raw.trimmed().isEmpty())
         return;
-    // Reuses the memory: this runs for every line.
-    m_lastLine.resize(0);
-    m_lastLine.append(raw);
+    m_lastLine.assign(raw.data(), static_cast<std::size_t>(raw.size()));
 }
 
 QString ClusterLink::lastServerLine() const

@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <string>
 
 class QTcpSocket;
 class ServerLog;
@@ -171,5 +172,6 @@ private:
     QElapsedTimer m_callSent;
     Loss m_lastLoss = Loss::Network;
     // The server's last complete line of this connection, raw (at most LineFramer::kMaxLineLength).
-    QByteArray m_lastLine;
+    // Replaced for every line: std::string's assign reuses its memory.
+    std::string m_lastLine;
 };
