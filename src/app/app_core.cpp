@@ -39,6 +39,12 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_configSaver(
           std::make_unique<ConfigSaver>(workDir.filePath(ConfigFile::kFileName), *m_settings, *m_alarmList))
 {
+    wire();
+}
+
+// How the parts talk to each other, all in one place.
+void AppCore::wire()
+{
     m_rigStatusTimer.setSingleShot(true);
     m_rigStatusTimer.setInterval(kRigStatusMs);
     connect(&m_rigStatusTimer, &QTimer::timeout, this, [this] { showStatus(m_linkStatus); });
@@ -52,8 +58,7 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
             &ConfigSaver::markEdited);
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &AppCore::tickSecond);
-    connect(m_link.get(), &ClusterLink::lineReceived, this,
-            [this](const QString &line) { processLine(line); });
+    connect(m_link.get(), &ClusterLink::linesReceived, m_pipeline.get(), &SpotPipeline::processLines);
     connect(m_link.get(), &ClusterLink::statusChanged, this, [this](const QString &text) {
         setStatus(text == kTryConnect && !m_portNote.isEmpty() ? text + m_portNote : text);
     });
@@ -64,10 +69,12 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
         }
         m_feedWatch->linkRestored();
     });
-    connect(m_link.get(), &ClusterLink::connectionChanged, this,
-            [this](ClusterLink::Connection state, const QString &detail, int) {
-                onConnectionChanged(static_cast<int>(state), detail);
-            });
+    connect(m_link.get(), &ClusterLink::connectionChanged, this, &AppCore::onConnectionChanged);
+    // A new own call is used at once; a new server waits for the next start, as the dialog says.
+    connect(m_settings.get(), &Settings::textChanged, this, [this](Settings::Text which) {
+        if (which == Settings::Text::OwnCall)
+            m_link->reconnectNow();
+    });
     // Queued: the operator's message box must not run inside the socket's handler.
     connect(
         m_link.get(), &ClusterLink::serverLogFailed, this,
@@ -91,9 +98,9 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
             });
 }
 
-void AppCore::onConnectionChanged(int state, const QString &detail)
+void AppCore::onConnectionChanged(ClusterLink::Connection state, const QString &detail)
 {
-    switch (static_cast<ClusterLink::Connection>(state)) {
+    switch (state) {
     case ClusterLink::Connection::Lost:
         if (!m_outage && !m_exited) {
             m_outage = true;
@@ -302,6 +309,11 @@ void AppCore::playSound(const QString &fileName)
 void AppCore::processLine(const QString &line)
 {
     m_pipeline->processLine(line);
+}
+
+void AppCore::reconnectNow()
+{
+    m_link->reconnectNow();
 }
 
 void AppCore::tickSecond()
