@@ -66,6 +66,10 @@ public:
     // TimerSec: one tick of the block countdowns.
     void tickSecond();
 
+    // A short text for the operator that needs no answer (the status line for a while; headless a
+    // "message" event), unlike MessageSink's texts, which wait for the operator.
+    void showNotice(const QString &text) { emit noticeShown(text); }
+
     QString statusText() const { return m_status; }
     int configCallNr() const { return m_configCallNr; }
     void setConfigCallNr(int index) { m_configCallNr = index; }
@@ -92,6 +96,8 @@ public:
 
 signals:
     void statusChanged(const QString &text);
+    // showNotice's text.
+    void noticeShown(const QString &text);
 
 private:
     // The link's status; showStatus alone for texts that give way to it again.
@@ -102,6 +108,7 @@ private:
     void connectToServer();
     void onConnectionChanged(int state, const QString &detail);
     void tellWriteFailed(const QString &error);
+    void tellLowerCaseCalls();
 
     QDir m_workDir;
     MessageSink &m_messages;

@@ -226,7 +226,18 @@ void MainWindow::buildMessageColumn()
     m_status->setTextFormat(Qt::PlainText);
     twips::place(*m_status, 7920, 120, 4695, 255);
     showStatus(m_core.statusText());
-    connect(&m_core, &AppCore::statusChanged, this, &MainWindow::showStatus);
+    connect(&m_core, &AppCore::statusChanged, this, [this](const QString &text) {
+        if (!m_noticeTimer.isActive())
+            showStatus(text);
+    });
+    // A notice is not pushed away by the next status at once; then the current status is back.
+    m_noticeTimer.setSingleShot(true);
+    m_noticeTimer.setInterval(kNoticeMs);
+    connect(&m_noticeTimer, &QTimer::timeout, this, [this] { showStatus(m_core.statusText()); });
+    connect(&m_core, &AppCore::noticeShown, this, [this](const QString &text) {
+        showStatus(text);
+        m_noticeTimer.start();
+    });
     // A feed that has been down for a minute is an alarm too: the status line turns red until it is back.
     connect(&m_core.feedWatch(), &FeedWatch::feedDownChanged, this, [this](bool down) {
         m_status->setStyleSheet(down ? QStringLiteral("QLabel { color: rgb(208, 0, 0); font-weight: bold; }")

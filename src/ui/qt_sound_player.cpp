@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>
 
@@ -29,6 +31,17 @@ QString QtSoundPlayer::resolve(const QString &fileName) const
             return bundled.absoluteFilePath();
     }
     return {};
+}
+
+SoundPlayer::Problem QtSoundPlayer::problemWith(const QString &fileName) const
+{
+    if (fileName.trimmed().isEmpty())
+        return Problem::None;
+    if (resolve(fileName).isEmpty())
+        return Problem::FileMissing;
+    if (QMediaDevices::audioOutputs().isEmpty())
+        return Problem::NoDevice;
+    return Problem::None;
 }
 
 void QtSoundPlayer::play(const QString &fileName)
