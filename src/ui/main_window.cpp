@@ -461,6 +461,7 @@ void MainWindow::requestExit()
 {
     if (m_finished)
         return;
+    storeOpenConfig();
     const bool saved = m_core.exitSequence();
     if (!saved && !m_exitFailedOnce) {
         m_exitFailedOnce = true;
@@ -474,8 +475,16 @@ void MainWindow::endSession()
 {
     if (m_finished)
         return;
+    storeOpenConfig();
     m_core.exitSequence();
     finish();
+}
+
+void MainWindow::storeOpenConfig()
+{
+    // What is typed in an open Config dialog is kept, as its close box keeps it.
+    if (m_config && m_config->isVisible())
+        m_config->close();
 }
 
 void MainWindow::finish()

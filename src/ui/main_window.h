@@ -83,6 +83,7 @@ private:
     void updateTunable();
     void refreshOutput();
     void showStatus(const QString &text);
+    void storeOpenConfig();
     void finish();
 
     AppCore &m_core;

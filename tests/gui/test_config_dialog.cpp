@@ -65,6 +65,7 @@ private slots:
     void lowerCaseCallFromConfigIsKept();
     void blockTimeTakesWholeSecondsOnly_data();
     void blockTimeTakesWholeSecondsOnly();
+    void programQuitKeepsTheOpenDialogsEdit();
 };
 
 void TestConfigDialog::editIsStoredBy_data()
@@ -191,6 +192,15 @@ void TestConfigDialog::blockTimeTakesWholeSecondsOnly()
     field.clear();
     QTest::keyClicks(&field, typed);
     QCOMPARE(field.text(), shown);
+}
+
+void TestConfigDialog::programQuitKeepsTheOpenDialogsEdit()
+{
+    Program program;
+    program.field(u"TxtAlTime"_s).setText(u"30"_s);
+    program.window.requestExit();
+    const QString written = QString::fromUtf8(readFile(program.dir.filePath(u"config.txt"_s)));
+    QVERIFY(written.split(u"\r\n"_s).contains(u"$ALTIME 30"_s));
 }
 
 QTEST_MAIN(TestConfigDialog)
