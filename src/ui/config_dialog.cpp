@@ -69,7 +69,8 @@ ConfigDialog::ConfigDialog(AppCore &core, MessageSink &messages, QWidget *parent
     setFixedSize(twips::size(kDialogWidth, kDialogHeight));
     buildControls();
 
-    // Further groups of settings, one line each.
+    // Further groups of settings (ConfigSection subclasses), one line each: the first fills the corner
+    // beside the file list, the others stack in a column at the right.
     addSection(new RigSection(m_core, this));
 
     connect(&m_core.alarmList(), &AlarmList::structureChanged, this, &ConfigDialog::updateDeleteButton);
