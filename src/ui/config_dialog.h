@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/alarm_list.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -23,7 +25,7 @@ class ConfigDialog final : public QWidget {
     Q_OBJECT
 public:
     static inline const QString kAlTimeTooLong = QStringLiteral("Al-Time max 65sec!");
-    static inline const QString kListFull = QStringLiteral("101 entries at most");
+    static inline const QString kListFull = QStringLiteral("%1 entries at most").arg(AlarmList::kCapacity);
     static constexpr int kMaxAlarmSeconds = 65;
 
     ConfigDialog(AppCore &core, MessageSink &messages, QWidget *parent = nullptr);
