@@ -11,6 +11,7 @@
 #include "link/cluster_link.h"
 #include "link/server_log.h"
 #include "model/alarm_list.h"
+#include "model/call_text.h"
 #include "model/clock.h"
 #include "model/config_file.h"
 #include "model/config_saver.h"
@@ -52,6 +53,7 @@ void AppCore::wire()
         showStatus(text);
         m_rigStatusTimer.start();
     });
+    connect(m_sound.get(), &SoundOutput::problemFound, this, &AppCore::showNotice);
     connect(m_configSaver.get(), &ConfigSaver::writeFailed, this, &AppCore::tellWriteFailed);
     // Emptying the stamps is the operator's doing, not a spot's: it is written as soon as an edit.
     connect(m_activityModel.get(), &ActivityTableModel::timeDateReset, m_configSaver.get(),
@@ -154,13 +156,12 @@ void AppCore::startUp()
 
     // The sample entry sits in slot 0 without being live: a new config.txt is written from it.
     m_alarmList->clearLive();
-    m_alarmList->setEntry(
-        0, AlarmEntry{QStringLiteral("TS0EST"), QStringLiteral("TS0EST, Test is calling CQ!"),
-                      QStringLiteral("trumpet1.wav"), QStringLiteral("00:00:00"),
-                      QStringLiteral("01.01.2014"), QStringLiteral("3500.0"), QStringLiteral("on"),
-                      m_alarmList->at(0).blockTimer, QStringLiteral("30")});
+    AlarmEntry sample = AlarmList::sampleEntry();
+    sample.blockTimer = m_alarmList->at(0).blockTimer;
+    m_alarmList->setEntry(0, sample);
 
     readConfig();
+    tellLowerCaseCalls();
     openServerLog();
     // Nobody clicks before start-up is over: a radio setting that cannot work is said now.
     if (const QString problem = m_rig->settingsProblem(); !problem.isEmpty())
@@ -227,6 +228,20 @@ void AppCore::readConfig()
                 .arg(AlarmList::kCapacity)
                 .arg(result.entriesSkipped));
     }
+}
+
+void AppCore::tellLowerCaseCalls()
+{
+    // A hand-edited config.txt keeps what it holds; the operator learns why such an entry stays silent.
+    const QList<int> entries = lowerCaseEntries(*m_alarmList);
+    if (entries.isEmpty())
+        return;
+    QStringList named;
+    for (const int entry : entries)
+        named.append(QStringLiteral("%1 (%2)").arg(entry + 1).arg(m_alarmList->at(entry).call));
+    m_messages.show(QStringLiteral("config.txt: calls with lower-case letters can never match, as spotted "
+                                   "calls come in capitals. Alarm-Nr. %1; type them again in Config.")
+                        .arg(named.join(QStringLiteral(", "))));
 }
 
 void AppCore::openServerLog()

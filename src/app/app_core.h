@@ -69,6 +69,10 @@ public:
     // TimerSec: one tick of the block countdowns.
     void tickSecond();
 
+    // A short text for the operator that needs no answer (the status line for a while; headless a
+    // "message" event), unlike MessageSink's texts, which wait for the operator.
+    void showNotice(const QString &text) { emit noticeShown(text); }
+
     QString statusText() const { return m_status; }
     int configCallNr() const { return m_configCallNr; }
     void setConfigCallNr(int index) { m_configCallNr = index; }
@@ -95,6 +99,8 @@ public:
 
 signals:
     void statusChanged(const QString &text);
+    // showNotice's text.
+    void noticeShown(const QString &text);
 
 private:
     // The link's status; showStatus alone for texts that give way to it again.
@@ -106,6 +112,7 @@ private:
     void wire();
     void onConnectionChanged(ClusterLink::Connection state, const QString &detail);
     void tellWriteFailed(const QString &error);
+    void tellLowerCaseCalls();
 
     QDir m_workDir;
     MessageSink &m_messages;
