@@ -9,9 +9,16 @@ here="$(cd "$(dirname "$0")" && pwd)"
 deb=${1:-$(bash "$here/package.sh" | tail -n 1)}
 target=${2:-/tmp/vemrok-cleanroot}
 # The mirror this machine's apt uses, so the base system comes from the same place.
+# Both source formats: "deb [options] URI suite ..." lines and deb822 "URIs:" fields.
 mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
-  grep -vE '^[[:space:]]*#' | grep -oE 'https?://[^ ]+/debian/?' | grep -v security | head -n 1 || true)
-mirror=${mirror:-http://deb.debian.org/debian}
+  awk '/^[[:space:]]*#/ { next }
+       $1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z+]+:\/\//) { print $i; break } }
+       $1 == "URIs:" { print $2 }' | grep -v security | head -n 1 || true)
+if [ -z "$mirror" ]; then
+  echo "package_cleanroot.sh: no Debian mirror found in /etc/apt/sources.list or /etc/apt/sources.list.d;" \
+    "add this machine's mirror there (the base system is fetched from it)" >&2
+  exit 2
+fi
 
 command -v debootstrap >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap
 rm -rf "$target"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the program need, then configures and builds.
-# Usage: scripts/setup.sh [build-dir] [extra cmake args...]
+# Usage: scripts/setup.sh [build-dir] [extra cmake args...]; VEMROK_BUILD_TARGET=<target> builds only that.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,4 +24,5 @@ fi
 build_dir=${1:-build}
 shift || true
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build_dir" -j "$(nproc)"
+# VEMROK_BUILD_TARGET: build only this target (run.sh builds the program alone; the tests build the rest).
+cmake --build "$build_dir" -j "$(nproc)" ${VEMROK_BUILD_TARGET:+--target "$VEMROK_BUILD_TARGET"}

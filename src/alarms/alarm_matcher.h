@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/alarm_list.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -50,7 +52,7 @@ private:
 
     QHash<QString, QList<int>> m_exactCalls;
     QList<std::pair<int, QString>> m_patterns;
-    std::array<QString, 101> m_indexedCalls{};
+    std::array<QString, AlarmList::kCapacity> m_indexedCalls{};
     bool m_indexDirty = true;
     QList<int> m_matches; // reused per spot
 };

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringView>
 
 class AlarmMatcher;
 class MessageLog;
@@ -16,7 +17,9 @@ public:
     SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog &messageLog,
                  QObject *parent = nullptr);
 
-    void processLine(const QString &line);
+    void processLine(QStringView line);
+    // The lines of one arrival, each ended by LF, one after the other.
+    void processLines(QStringView lines);
 
 signals:
     void spotShown(const QString &line);

@@ -11,6 +11,7 @@
 #include "link/cluster_link.h"
 #include "link/server_log.h"
 #include "model/alarm_list.h"
+#include "model/call_text.h"
 #include "model/clock.h"
 #include "model/config_file.h"
 #include "model/config_saver.h"
@@ -40,6 +41,12 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_configSaver(
           std::make_unique<ConfigSaver>(workDir.filePath(ConfigFile::kFileName), *m_settings, *m_alarmList))
 {
+    wire();
+}
+
+// How the parts talk to each other, all in one place.
+void AppCore::wire()
+{
     m_rigStatusTimer.setSingleShot(true);
     m_rigStatusTimer.setInterval(kRigStatusMs);
     connect(&m_rigStatusTimer, &QTimer::timeout, this, [this] { showStatus(m_linkStatus); });
@@ -47,14 +54,14 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
         showStatus(text);
         m_rigStatusTimer.start();
     });
+    connect(m_sound.get(), &SoundOutput::problemFound, this, &AppCore::showNotice);
     connect(m_configSaver.get(), &ConfigSaver::writeFailed, this, &AppCore::tellWriteFailed);
     // Emptying the stamps is the operator's doing, not a spot's: it is written as soon as an edit.
     connect(m_activityModel.get(), &ActivityTableModel::timeDateReset, m_configSaver.get(),
             &ConfigSaver::markEdited);
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &AppCore::tickSecond);
-    connect(m_link.get(), &ClusterLink::lineReceived, this,
-            [this](const QString &line) { processLine(line); });
+    connect(m_link.get(), &ClusterLink::linesReceived, m_pipeline.get(), &SpotPipeline::processLines);
     connect(m_link.get(), &ClusterLink::statusChanged, this, [this](const QString &text) {
         setStatus(text == kTryConnect && !m_portNote.isEmpty() ? text + m_portNote : text);
     });
@@ -65,10 +72,12 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
         }
         m_feedWatch->linkRestored();
     });
-    connect(m_link.get(), &ClusterLink::connectionChanged, this,
-            [this](ClusterLink::Connection state, const QString &detail, int) {
-                onConnectionChanged(static_cast<int>(state), detail);
-            });
+    connect(m_link.get(), &ClusterLink::connectionChanged, this, &AppCore::onConnectionChanged);
+    // A new own call is used at once; a new server waits for the next start, as the dialog says.
+    connect(m_settings.get(), &Settings::textChanged, this, [this](Settings::Text which) {
+        if (which == Settings::Text::OwnCall)
+            m_link->reconnectNow();
+    });
     // Queued: the operator's message box must not run inside the socket's handler.
     connect(
         m_link.get(), &ClusterLink::serverLogFailed, this,
@@ -111,9 +120,9 @@ void AppCore::wireOutlets()
             });
 }
 
-void AppCore::onConnectionChanged(int state, const QString &detail)
+void AppCore::onConnectionChanged(ClusterLink::Connection state, const QString &detail)
 {
-    switch (static_cast<ClusterLink::Connection>(state)) {
+    switch (state) {
     case ClusterLink::Connection::Lost:
         if (!m_outage && !m_exited) {
             m_outage = true;
@@ -167,13 +176,12 @@ void AppCore::startUp()
 
     // The sample entry sits in slot 0 without being live: a new config.txt is written from it.
     m_alarmList->clearLive();
-    m_alarmList->setEntry(
-        0, AlarmEntry{QStringLiteral("TS0EST"), QStringLiteral("TS0EST, Test is calling CQ!"),
-                      QStringLiteral("trumpet1.wav"), QStringLiteral("00:00:00"),
-                      QStringLiteral("01.01.2014"), QStringLiteral("3500.0"), QStringLiteral("on"),
-                      m_alarmList->at(0).blockTimer, QStringLiteral("30")});
+    AlarmEntry sample = AlarmList::sampleEntry();
+    sample.blockTimer = m_alarmList->at(0).blockTimer;
+    m_alarmList->setEntry(0, sample);
 
     readConfig();
+    tellLowerCaseCalls();
     openServerLog();
     // Nobody clicks before start-up is over: a radio setting that cannot work is said now.
     if (const QString problem = m_rig->settingsProblem(); !problem.isEmpty())
@@ -240,6 +248,20 @@ void AppCore::readConfig()
                 .arg(AlarmList::kCapacity)
                 .arg(result.entriesSkipped));
     }
+}
+
+void AppCore::tellLowerCaseCalls()
+{
+    // A hand-edited config.txt keeps what it holds; the operator learns why such an entry stays silent.
+    const QList<int> entries = lowerCaseEntries(*m_alarmList);
+    if (entries.isEmpty())
+        return;
+    QStringList named;
+    for (const int entry : entries)
+        named.append(QStringLiteral("%1 (%2)").arg(entry + 1).arg(m_alarmList->at(entry).call));
+    m_messages.show(QStringLiteral("config.txt: calls with lower-case letters can never match, as spotted "
+                                   "calls come in capitals. Alarm-Nr. %1; type them again in Config.")
+                        .arg(named.join(QStringLiteral(", "))));
 }
 
 void AppCore::openServerLog()
@@ -322,6 +344,11 @@ void AppCore::playSound(const QString &fileName)
 void AppCore::processLine(const QString &line)
 {
     m_pipeline->processLine(line);
+}
+
+void AppCore::reconnectNow()
+{
+    m_link->reconnectNow();
 }
 
 void AppCore::tickSecond()

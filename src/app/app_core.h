@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/cluster_link.h"
+
 #include <QDir>
 #include <QObject>
 #include <QString>
@@ -14,7 +16,6 @@ class AlarmList;
 class AlarmMatcher;
 class AlarmNotifier;
 class Clock;
-class ClusterLink;
 class ConfigSaver;
 class FeedWatch;
 class MessageLog;
@@ -64,8 +65,14 @@ public:
     void playSound(const QString &fileName);
     // One received line through the whole pipeline (what the link does for every line).
     void processLine(const QString &line);
+    // The operator's "Reconnect now": a new attempt at once, the back-off started afresh.
+    void reconnectNow();
     // TimerSec: one tick of the block countdowns.
     void tickSecond();
+
+    // A short text for the operator that needs no answer (the status line for a while; headless a
+    // "message" event), unlike MessageSink's texts, which wait for the operator.
+    void showNotice(const QString &text) { emit noticeShown(text); }
 
     QString statusText() const { return m_status; }
     int configCallNr() const { return m_configCallNr; }
@@ -94,6 +101,8 @@ public:
 
 signals:
     void statusChanged(const QString &text);
+    // showNotice's text.
+    void noticeShown(const QString &text);
 
 private:
     // The link's status; showStatus alone for texts that give way to it again.
@@ -102,10 +111,12 @@ private:
     void readConfig();
     void openServerLog();
     void connectToServer();
-    void onConnectionChanged(int state, const QString &detail);
+    void wire();
+    void onConnectionChanged(ClusterLink::Connection state, const QString &detail);
     void tellWriteFailed(const QString &error);
     // Desktop notifications and push: told of the pop-ups' alarms and the feed's news.
     void wireOutlets();
+    void tellLowerCaseCalls();
 
     QDir m_workDir;
     MessageSink &m_messages;

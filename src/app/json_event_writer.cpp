@@ -82,6 +82,7 @@ void JsonEventWriter::attach(AppCore &core)
     connect(&core, &AppCore::statusChanged, this, [this](const QString &text) {
         write({{"event"_L1, u"status"}, {"text"_L1, text}});
     });
+    connect(&core, &AppCore::noticeShown, this, &JsonEventWriter::show);
     connect(&core.link(), &ClusterLink::connectionChanged, this,
             [this](ClusterLink::Connection state, const QString &detail, int retryIn) {
                 if (state == ClusterLink::Connection::Lost)

@@ -4,6 +4,20 @@
 
 AlarmList::AlarmList(QObject *parent) : QObject(parent) {}
 
+const AlarmEntry &AlarmList::sampleEntry()
+{
+    static const AlarmEntry sample{QStringLiteral("TS0EST"),
+                                   QStringLiteral("TS0EST, Test is calling CQ!"),
+                                   QStringLiteral("trumpet1.wav"),
+                                   QStringLiteral("00:00:00"),
+                                   QStringLiteral("01.01.2014"),
+                                   QStringLiteral("3500.0"),
+                                   QStringLiteral("on"),
+                                   QString(),
+                                   QStringLiteral("30")};
+    return sample;
+}
+
 void AlarmList::setEntry(int index, const AlarmEntry &entry)
 {
     if (!isSlot(index))

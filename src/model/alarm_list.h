@@ -31,6 +31,9 @@ public:
 
     explicit AlarmList(QObject *parent = nullptr);
 
+    // The example a new config.txt is written from; it sits in slot 0 until config.txt is read.
+    static const AlarmEntry &sampleEntry();
+
     int lastCallNr() const { return m_lastCallNr; }
     int count() const { return m_lastCallNr + 1; }
     bool isFull() const { return m_lastCallNr >= kCapacity - 1; }

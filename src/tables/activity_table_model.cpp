@@ -1,6 +1,7 @@
 #include "tables/activity_table_model.h"
 
 #include "model/alarm_list.h"
+#include "tables/table_headings.h"
 
 #include <array>
 
@@ -76,14 +77,9 @@ QVariant ActivityTableModel::data(const QModelIndex &index, int role) const
 
 QVariant ActivityTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (role != Qt::DisplayRole)
-        return {};
-    if (orientation == Qt::Vertical)
-        return section + 1;
     static const std::array<QString, kColumnCount> headings{
         QStringLiteral("Call"),      QStringLiteral("Alarm"), QStringLiteral("Time"),
         QStringLiteral("Date"),      QStringLiteral("QRG"),   QStringLiteral("Blocktimer"),
         QStringLiteral("BlkTimeSet")};
-    return section >= 0 && section < kColumnCount ? QVariant(headings[static_cast<std::size_t>(section)])
-                                                  : QVariant();
+    return tableHeading(headings, section, orientation, role);
 }

@@ -1,26 +1,32 @@
 #include "tables/portable_table_model.h"
 
+#include "tables/table_headings.h"
+
 #include <algorithm>
 
 PortableTableModel::PortableTableModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 void PortableTableModel::record(const QString &call, const QString &qrg, const QString &time)
 {
-    // A repeat into a table with no written row counts as new, so it always lands somewhere.
-    const bool isNew = call != m_lastCall || m_lastRow == kRows;
     m_lastCall = call;
-    if (isNew) {
-        if (m_lastRow > 0) {
-            --m_lastRow;
-        } else {
-            std::move_backward(m_rows.begin(), m_rows.end() - 1, m_rows.end());
-        }
+    const Row written{call, qrg, time, QStringLiteral("0")};
+    // A station already listed moves to the top row (exact comparison): RBN spots one portable from many
+    // skimmers, interleaved with others, and copies of it would push the other stations out.
+    const auto begin = m_rows.begin() + m_lastRow;
+    const auto found = std::find_if(begin, m_rows.end(), [&](const Row &row) { return row.call == call; });
+    int changedTo = 0;
+    if (found != m_rows.end()) {
+        changedTo = static_cast<int>(found - m_rows.begin());
+        std::move_backward(begin, found, found + 1);
+    } else if (m_lastRow > 0) {
+        --m_lastRow;
+        changedTo = m_lastRow;
+    } else {
+        std::move_backward(m_rows.begin(), m_rows.end() - 1, m_rows.end());
+        changedTo = kRows - 1;
     }
-    m_rows[static_cast<std::size_t>(m_lastRow)] = Row{call, qrg, time, QStringLiteral("0")};
-    if (isNew && m_lastRow == 0)
-        emit dataChanged(index(0, 0), index(kRows - 1, kColumnCount - 1));
-    else
-        emit dataChanged(index(m_lastRow, 0), index(m_lastRow, kColumnCount - 1));
+    m_rows[static_cast<std::size_t>(m_lastRow)] = written;
+    emit dataChanged(index(m_lastRow, 0), index(changedTo, kColumnCount - 1));
 }
 
 void PortableTableModel::build()
@@ -68,12 +74,7 @@ QVariant PortableTableModel::data(const QModelIndex &index, int role) const
 
 QVariant PortableTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (role != Qt::DisplayRole)
-        return {};
-    if (orientation == Qt::Vertical)
-        return section + 1;
     static const std::array<QString, kColumnCount> headings{
         QStringLiteral("Call"), QStringLiteral("QRG"), QStringLiteral("Time"), QStringLiteral("Blocktimer")};
-    return section >= 0 && section < kColumnCount ? QVariant(headings[static_cast<std::size_t>(section)])
-                                                  : QVariant();
+    return tableHeading(headings, section, orientation, role);
 }

@@ -5,8 +5,9 @@
 
 #include <array>
 
-// The last 20 portable alarms. New stations fill from the bottom row upwards; once full the newest
-// stays in the top row and the others move down. A repeat of the most recent call updates its row.
+// The last 20 portable alarms, one row per station. New stations fill from the bottom row upwards; once
+// full the newest stays in the top row and the others move down. A station already listed moves to the top
+// row with its new frequency and time.
 class PortableTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:

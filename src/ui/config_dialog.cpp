@@ -5,19 +5,20 @@
 #include "model/alarm_list.h"
 #include "model/number_text.h"
 #include "model/settings.h"
-#include "rig/hamlib_catalog.h"
-#include "rig/rig_control.h"
+#include "ui/block_time_validator.h"
+#include "ui/capitals_binding.h"
+#include "ui/config_section.h"
 #include "ui/layout_fonts.h"
-#include "ui/notifications_group.h"
+#include "ui/notifications_section.h"
 #include "ui/qt_sound_player.h"
+#include "ui/rig_section.h"
 #include "ui/switch_binding.h"
 #include "ui/twips.h"
 
 #include <QCheckBox>
-#include <QComboBox>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -27,6 +28,7 @@
 #include <QShowEvent>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -44,6 +46,19 @@ protected:
     }
 };
 
+QString name(const char16_t *text)
+{
+    return QString::fromUtf16(text);
+}
+
+// The first further section fills the free corner beside the file list; later ones stack in a column
+// at the right, and the dialog grows to hold them.
+constexpr int kCornerLeft = 5280;
+constexpr int kCornerTop = 5280;
+constexpr int kDialogWidth = 10425;
+constexpr int kDialogHeight = 9210;
+constexpr int kGap = 120;
+
 } // namespace
 
 ConfigDialog::ConfigDialog(AppCore &core, MessageSink &messages, QWidget *parent)
@@ -52,87 +67,158 @@ ConfigDialog::ConfigDialog(AppCore &core, MessageSink &messages, QWidget *parent
     setObjectName(QStringLiteral("FormConfig"));
     setWindowTitle(QStringLiteral("Configuration"));
     setFont(layoutfonts::msSansSerif());
-    setFixedSize(twips::size(10425, 9210));
+    setFixedSize(twips::size(kDialogWidth, kDialogHeight));
+    buildControls();
 
-    addLabel(QStringLiteral("LabelOwnCall"), QStringLiteral("Own Call for RBN-Login"), 120, 240, 2775, 495);
-    addLabel(QStringLiteral("LabelAlTime"), QStringLiteral("Alarm-Time in sec"), 120, 720, 2175, 255);
-    addLabel(QStringLiteral("LabelRmtHost"), QStringLiteral("Remote Host"), 4680, 240, 1095, 255);
-    addLabel(QStringLiteral("LabelRmtPort"), QStringLiteral("Remote Port"), 4680, 720, 1095, 255);
-    m_ownCall = addField(QStringLiteral("TxtOwnCall"), 1920, 120, 1695, 375);
-    m_alTime = addField(QStringLiteral("TxtAlTime"), 1920, 720, 615, 285);
-    m_rmtHost = addField(QStringLiteral("TxtRmtHost"), 5760, 120, 4335, 375);
-    m_rmtPort = addField(QStringLiteral("TxtRmtPort"), 5760, 600, 735, 375);
+    // Further groups of settings (ConfigSection subclasses), one line each: the first fills the corner
+    // beside the file list, the others stack in a column at the right.
+    addSection(new RigSection(m_core, this));
+    addSection(new NotificationsSection(m_core, this));
+
+    connect(&m_core.alarmList(), &AlarmList::structureChanged, this, &ConfigDialog::updateDeleteButton);
+    updateDeleteButton();
+}
+
+template <typename W> W *ConfigDialog::control(const char16_t *controlName) const
+{
+    return findChild<W *>(name(controlName), Qt::FindDirectChildrenOnly);
+}
+
+void ConfigDialog::buildControls()
+{
+    enum class Kind { Label, Field, Button, BigButton, CheckBox, List, ScrollBar, Line };
+    struct ControlSpec {
+        Kind kind;
+        const char16_t *name;
+        const char16_t *text;
+        int left, top, width, height; // twips
+        void (ConfigDialog::*clicked)() = nullptr;
+    };
+    // In the order of the tab chain.
+    const std::array<ControlSpec, 29> controls{{
+        // The settings.
+        {Kind::Label, u"LabelOwnCall", u"Own Call for RBN-Login", 120, 240, 2775, 495},
+        {Kind::Field, u"TxtOwnCall", u"", 1920, 120, 1695, 375},
+        {Kind::Label, u"LabelAlTime", u"Alarm-Time in sec", 120, 720, 2175, 255},
+        {Kind::Field, u"TxtAlTime", u"", 1920, 720, 615, 285},
+        {Kind::Label, u"LabelRmtHost", u"Remote Host", 4680, 240, 1095, 255},
+        {Kind::Field, u"TxtRmtHost", u"", 5760, 120, 4335, 375},
+        {Kind::Label, u"LabelRmtPort", u"Remote Port", 4680, 720, 1095, 255},
+        {Kind::Field, u"TxtRmtPort", u"", 5760, 600, 735, 375},
+        {Kind::CheckBox, u"CheckEnLogFile", u"write server data log", 8280, 600, 1935, 495},
+        {Kind::List, u"ListServer", u"", 5760, 1080, 3855, 1230},
+        {Kind::Label, u"Label1", u"after server change, restart program to activate", 5760, 2400, 4575, 255},
+        {Kind::Line, u"LineSeparator", u"", 120, 2760, 10080, 15},
+        // One alarm-list entry at a time.
+        {Kind::Label, u"LabelAlarmNr", u"Alarm-Nr.", 120, 3480, 1215, 255},
+        {Kind::Label, u"LabelAlNr", u"", 1800, 3480, 1215, 255},
+        {Kind::ScrollBar, u"VScrollCsNr", u"", 3960, 2880, 375, 1215},
+        {Kind::BigButton, u"ButtonAddCall", u"+", 4560, 2880, 495, 495, &ConfigDialog::addEntry},
+        {Kind::BigButton, u"ButtonDelCall", u"-", 4560, 3600, 495, 495, &ConfigDialog::deleteEntry},
+        {Kind::Label, u"LabelWildcards",
+         u"\"*\" = any characters, \"?\" = one character (TS0EST* alarms for TS0EST/P too)", 5280, 3120, 4920,
+         735},
+        {Kind::Label, u"LableCall", u"Call", 120, 3960, 1215, 375},
+        {Kind::Field, u"TxtCall", u"", 1800, 3960, 1695, 285},
+        {Kind::Label, u"LabelCallTxt", u"Text", 120, 4440, 1215, 255},
+        {Kind::Field, u"TxtCallTxt", u"", 1800, 4440, 8175, 285},
+        {Kind::Label, u"LabelSoundFile", u"Sound", 120, 4920, 1215, 255},
+        {Kind::Field, u"TxtSoundFile", u"", 1800, 4920, 3255, 285},
+        {Kind::Label, u"LabelBlkTime", u"Blocking-Time in sec", 120, 5400, 2175, 255},
+        {Kind::Field, u"TxtBlkTime", u"", 1800, 5400, 615, 285},
+        {Kind::List, u"FileListe", u"", 1800, 5760, 3135, 3210},
+        {Kind::Button, u"ButtonTestSound", u"Test Sound", 5160, 8520, 1215, 495, &ConfigDialog::testSound},
+        {Kind::Button, u"ButtonConfigQuit", u"Quit", 9000, 8520, 1215, 495, &ConfigDialog::quit},
+    }};
+    const QFont bigBold = layoutfonts::msSansSerif(18, QFont::Bold);
+    for (const ControlSpec &spec : controls) {
+        QWidget *widget = nullptr;
+        switch (spec.kind) {
+        case Kind::Label: {
+            auto *label = new QLabel(name(spec.text), this);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            widget = label;
+            break;
+        }
+        case Kind::Field:
+            widget = new QLineEdit(this);
+            break;
+        case Kind::Button:
+        case Kind::BigButton: {
+            auto *button = new QPushButton(name(spec.text), this);
+            button->setAutoDefault(false);
+            if (spec.kind == Kind::BigButton)
+                button->setFont(bigBold);
+            connect(button, &QPushButton::clicked, this, spec.clicked);
+            widget = button;
+            break;
+        }
+        case Kind::CheckBox:
+            widget = new QCheckBox(name(spec.text), this);
+            break;
+        case Kind::List:
+            widget = new QListWidget(this);
+            break;
+        case Kind::ScrollBar:
+            widget = new QScrollBar(Qt::Vertical, this);
+            break;
+        case Kind::Line:
+            widget = new Separator(this);
+            break;
+        }
+        widget->setObjectName(name(spec.name));
+        twips::place(*widget, spec.left, spec.top, spec.width, spec.height);
+    }
+
+    m_ownCall = control<QLineEdit>(u"TxtOwnCall");
+    m_alTime = control<QLineEdit>(u"TxtAlTime");
+    m_rmtHost = control<QLineEdit>(u"TxtRmtHost");
+    m_rmtPort = control<QLineEdit>(u"TxtRmtPort");
+    m_servers = control<QListWidget>(u"ListServer");
+    m_alarmNr = control<QLabel>(u"LabelAlNr");
+    m_scroll = control<QScrollBar>(u"VScrollCsNr");
+    m_delete = control<QPushButton>(u"ButtonDelCall");
+    m_call = control<QLineEdit>(u"TxtCall");
+    m_callText = control<QLineEdit>(u"TxtCallTxt");
+    m_soundFile = control<QLineEdit>(u"TxtSoundFile");
+    m_blockTime = control<QLineEdit>(u"TxtBlkTime");
+    m_files = control<QListWidget>(u"FileListe");
+    m_testSound = control<QPushButton>(u"ButtonTestSound");
+
+    bindCapitals(*m_ownCall);
+    bindCapitals(*m_call);
+    m_blockTime->setValidator(new BlockTimeValidator(m_blockTime));
     connect(m_alTime, &QLineEdit::textChanged, this, &ConfigDialog::checkAlarmTime);
-
-    m_logFile = new QCheckBox(QStringLiteral("write server data log"), this);
-    m_logFile->setObjectName(QStringLiteral("CheckEnLogFile"));
-    twips::place(*m_logFile, 8280, 600, 1935, 495);
-    bindSwitch(*m_logFile, m_core.settings(), Settings::Switch::LogFile);
-
-    m_servers = new QListWidget(this);
-    m_servers->setObjectName(QStringLiteral("ListServer"));
-    twips::place(*m_servers, 5760, 1080, 3855, 1230);
+    bindSwitch(*control<QCheckBox>(u"CheckEnLogFile"), m_core.settings(), Settings::Switch::LogFile);
     connect(m_servers, &QListWidget::itemDoubleClicked, this, &ConfigDialog::presetChosen);
-    addLabel(QStringLiteral("Label1"), QStringLiteral("after server change, restart program to activate"),
-             5760, 2400, 4575, 255);
-
-    auto *line = new Separator(this);
-    twips::place(*line, 120, 2760, 10080, 15);
-
-    addLabel(QStringLiteral("LabelAlarmNr"), QStringLiteral("Alarm-Nr."), 120, 3480, 1215, 255);
-    m_alarmNr = addLabel(QStringLiteral("LabelAlNr"), QString(), 1800, 3480, 1215, 255);
-    m_scroll = new QScrollBar(Qt::Vertical, this);
-    m_scroll->setObjectName(QStringLiteral("VScrollCsNr"));
-    twips::place(*m_scroll, 3960, 2880, 375, 1215);
     m_scroll->setPageStep(1);
     connect(m_scroll, &QScrollBar::valueChanged, this, &ConfigDialog::entryChanged);
-
-    const QFont bigBold = layoutfonts::msSansSerif(18, QFont::Bold);
-    m_add = addButton(QStringLiteral("ButtonAddCall"), QStringLiteral("+"), 4560, 2880, 495, 495);
-    m_add->setFont(bigBold);
-    m_add->setToolTip(
-        QStringLiteral("Add an entry at the end of the alarm list (at most %1)").arg(AlarmList::kCapacity));
-    connect(m_add, &QPushButton::clicked, this, &ConfigDialog::addEntry);
-    m_delete = addButton(QStringLiteral("ButtonDelCall"), QStringLiteral("-"), 4560, 3600, 495, 495);
-    m_delete->setFont(bigBold);
+    control<QPushButton>(u"ButtonAddCall")
+        ->setToolTip(QStringLiteral("Add an entry at the end of the alarm list (at most %1)")
+                         .arg(AlarmList::kCapacity));
     m_delete->setToolTip(QStringLiteral("Delete the shown entry"));
-    connect(m_delete, &QPushButton::clicked, this, &ConfigDialog::deleteEntry);
-
-    auto *wildcards = addLabel(QStringLiteral("LabelWildcards"),
-                               QStringLiteral("\"*\" = any characters, \"?\" = one character "
-                                              "(TS0EST* alarms for TS0EST/P too)"),
-                               5280, 3120, 4920, 735);
-    wildcards->setWordWrap(true);
-
-    addLabel(QStringLiteral("LableCall"), QStringLiteral("Call"), 120, 3960, 1215, 375);
-    addLabel(QStringLiteral("LabelCallTxt"), QStringLiteral("Text"), 120, 4440, 1215, 255);
-    addLabel(QStringLiteral("LabelSoundFile"), QStringLiteral("Sound"), 120, 4920, 1215, 255);
-    addLabel(QStringLiteral("LabelBlkTime"), QStringLiteral("Blocking-Time in sec"), 120, 5400, 2175, 255);
-    m_call = addField(QStringLiteral("TxtCall"), 1800, 3960, 1695, 285);
-    m_callText = addField(QStringLiteral("TxtCallTxt"), 1800, 4440, 8175, 285);
-    m_soundFile = addField(QStringLiteral("TxtSoundFile"), 1800, 4920, 3255, 285);
-    m_blockTime = addField(QStringLiteral("TxtBlkTime"), 1800, 5400, 615, 285);
+    control<QLabel>(u"LabelWildcards")->setWordWrap(true);
     m_soundFile->installEventFilter(this);
-
-    m_files = new QListWidget(this);
-    m_files->setObjectName(QStringLiteral("FileListe"));
-    twips::place(*m_files, 1800, 5760, 3135, 3210);
     m_files->hide();
     connect(m_files, &QListWidget::itemDoubleClicked, this, &ConfigDialog::fileChosen);
-    m_testSound =
-        addButton(QStringLiteral("ButtonTestSound"), QStringLiteral("Test Sound"), 5160, 8520, 1215, 495);
     m_testSound->hide();
-    connect(m_testSound, &QPushButton::clicked, this, &ConfigDialog::testSound);
+}
 
-    buildRadioGroup();
-
-    auto *quitButton =
-        addButton(QStringLiteral("ButtonConfigQuit"), QStringLiteral("Quit"), 9000, 8520, 1215, 495);
-    connect(quitButton, &QPushButton::clicked, this, &ConfigDialog::quit);
-    new NotificationsGroup(m_core, *quitButton, this);
-
-    connect(&m_core.alarmList(), &AlarmList::structureChanged, this, &ConfigDialog::updateEntryButtons);
-    updateEntryButtons();
+void ConfigDialog::addSection(ConfigSection *section)
+{
+    section->adjustSize();
+    if (m_sections.empty()) {
+        section->move(twips::point(kCornerLeft, kCornerTop));
+    } else {
+        int top = twips::toPixels(kGap);
+        for (std::size_t i = 1; i < m_sections.size(); ++i)
+            top = std::max(top, m_sections[i]->geometry().bottom() + 1 + twips::toPixels(kGap));
+        section->move(twips::toPixels(kDialogWidth), top);
+        setFixedSize(std::max(width(), section->geometry().right() + 1 + twips::toPixels(kGap)),
+                     std::max(height(), section->geometry().bottom() + 1 + twips::toPixels(kGap)));
+    }
+    m_sections.push_back(section);
 }
 
 QStringList ConfigDialog::serverPresets()
@@ -142,41 +228,15 @@ QStringList ConfigDialog::serverPresets()
             QStringLiteral("relay1.reversebeacon.net Port 7000")};
 }
 
-QLineEdit *ConfigDialog::addField(const QString &name, int left, int top, int width, int height)
-{
-    auto *field = new QLineEdit(this);
-    field->setObjectName(name);
-    twips::place(*field, left, top, width, height);
-    return field;
-}
-
-QLabel *ConfigDialog::addLabel(const QString &name, const QString &text, int left, int top, int width,
-                               int height)
-{
-    auto *label = new QLabel(text, this);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    twips::place(*label, left, top, width, height);
-    return label;
-}
-
-QPushButton *ConfigDialog::addButton(const QString &name, const QString &text, int left, int top, int width,
-                                     int height)
-{
-    auto *button = new QPushButton(text, this);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    twips::place(*button, left, top, width, height);
-    return button;
-}
-
 void ConfigDialog::open()
 {
-    if (isVisible())
+    if (isVisible()) {
+        // Asked for again (Config, or a double-click in the Alarm Table): what was typed is kept first.
+        store();
         refill();
-    else
+    } else {
         show(); // showEvent refills
+    }
     if (isMinimized())
         showNormal();
     raise();
@@ -189,6 +249,14 @@ void ConfigDialog::showEvent(QShowEvent *event)
     // A window brought back by the window system (un-minimised) keeps what the operator typed.
     if (!event->spontaneous())
         refill();
+}
+
+void ConfigDialog::closeEvent(QCloseEvent *event)
+{
+    // The close box keeps the edits, exactly as Quit does.
+    if (isVisible())
+        quit();
+    event->accept();
 }
 
 void ConfigDialog::refill()
@@ -210,97 +278,9 @@ void ConfigDialog::refill()
     }
     m_servers->clear();
     m_servers->addItems(serverPresets());
-    updateEntryButtons();
-    refillRadio();
-}
-
-void ConfigDialog::buildRadioGroup()
-{
-    auto *group = new QGroupBox(QStringLiteral("Radio"), this);
-    group->setObjectName(QStringLiteral("GroupRadio"));
-    twips::place(*group, 5280, 5280, 4920, 3120);
-    const auto label = [group](const QString &text, int top) {
-        auto *caption = new QLabel(text, group);
-        twips::place(*caption, 120, top, 840, 255);
-        return caption;
-    };
-
-    label(QStringLiteral("Model"), 360);
-    m_rigModel = new QComboBox(group);
-    m_rigModel->setObjectName(QStringLiteral("ComboRigModel"));
-    twips::place(*m_rigModel, 960, 300, 3840, 345);
-    m_rigModel->addItem(QStringLiteral("no radio"), QString());
-    for (const HamlibCatalog::Model &model : HamlibCatalog::models())
-        m_rigModel->addItem(QStringLiteral("%1 (%2)").arg(model.name).arg(model.number),
-                            QString::number(model.number));
-    connect(m_rigModel, &QComboBox::activated, this, &ConfigDialog::rigModelChosen);
-
-    label(QStringLiteral("Port"), 840);
-    m_rigPath = new QLineEdit(group);
-    m_rigPath->setObjectName(QStringLiteral("TxtRigPath"));
-    twips::place(*m_rigPath, 960, 780, 3840, 345);
-
-    label(QStringLiteral("Speed"), 1320);
-    m_rigSpeed = new QComboBox(group);
-    m_rigSpeed->setObjectName(QStringLiteral("ComboRigSpeed"));
-    m_rigSpeed->setEditable(true);
-    m_rigSpeed->addItems({QString(), QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
-                          QStringLiteral("38400"), QStringLiteral("57600"), QStringLiteral("115200")});
-    m_rigSpeed->lineEdit()->setPlaceholderText(QStringLiteral("model's own"));
-    twips::place(*m_rigSpeed, 960, 1260, 1455, 345);
-
-    auto *test = new QPushButton(QStringLiteral("Test"), group);
-    test->setObjectName(QStringLiteral("ButtonRigTest"));
-    test->setAutoDefault(false);
-    test->setToolTip(QStringLiteral("Read the radio's frequency with these settings"));
-    twips::place(*test, 120, 1800, 840, 375);
-    connect(test, &QPushButton::clicked, this, &ConfigDialog::testRig);
-    m_rigAnswer = new QLabel(group);
-    m_rigAnswer->setObjectName(QStringLiteral("LabelRigTest"));
-    m_rigAnswer->setTextFormat(Qt::PlainText);
-    twips::place(*m_rigAnswer, 1080, 1860, 3720, 255);
-    connect(&m_core.rig(), &RigControl::tested, m_rigAnswer, &QLabel::setText);
-
-    auto *hint = new QLabel(QStringLiteral("Tune with a click on a pop-up's frequency, a double-click on a "
-                                           "spot, or a table row's right-click menu."),
-                            group);
-    hint->setWordWrap(true);
-    twips::place(*hint, 120, 2340, 4680, 675);
-}
-
-void ConfigDialog::refillRadio()
-{
-    const Settings &settings = m_core.settings();
-    const QString model = settings.text(Settings::Text::RigModel);
-    int index = m_rigModel->findData(model.trimmed());
-    if (index < 0) {
-        // A hand-edited number Hamlib does not know is shown as it is and kept unless changed.
-        m_rigModel->addItem(QStringLiteral("%1 (unknown to Hamlib)").arg(model), model);
-        index = m_rigModel->count() - 1;
-    }
-    m_rigModel->setCurrentIndex(index);
-    m_rigPath->setText(settings.text(Settings::Text::RigPath));
-    m_rigSpeed->setEditText(settings.text(Settings::Text::RigSpeed));
-    m_rigAnswer->clear();
-    rigModelChosen();
-}
-
-void ConfigDialog::rigModelChosen()
-{
-    const auto model = HamlibCatalog::find(m_rigModel->currentData().toString().toInt());
-    const bool network = model && model->network;
-    // NET rigctl without a port gets the rigctld default, so choosing it is all a logger's user does.
-    if (network && m_rigPath->text().isEmpty() && m_rigModel->currentIndex() > 0)
-        m_rigPath->setText(HamlibCatalog::kNetRigctlPath);
-    m_rigPath->setPlaceholderText(network ? QStringLiteral("host:port") : QStringLiteral("/dev/ttyUSB0"));
-    m_rigSpeed->setEnabled(!model || model->serial);
-}
-
-void ConfigDialog::testRig()
-{
-    m_rigAnswer->setText(QStringLiteral("asking the radio ..."));
-    m_core.rig().test(RigTarget::fromTexts(m_rigModel->currentData().toString(), m_rigPath->text(),
-                                           m_rigSpeed->currentText()));
+    updateDeleteButton();
+    for (ConfigSection *section : m_sections)
+        section->load();
 }
 
 void ConfigDialog::setScrollRange()
@@ -324,20 +304,20 @@ void ConfigDialog::storeEntryFields(int index)
 {
     if (!AlarmList::isSlot(index))
         return;
-    m_core.alarmList().edit(index, [this](AlarmEntry &entry) {
+    // An emptied block time blocks nothing; it is stored as the 0 that applies.
+    const QString blockTime = m_blockTime->text().isEmpty() ? QStringLiteral("0") : m_blockTime->text();
+    m_core.alarmList().edit(index, [&](AlarmEntry &entry) {
         entry.call = m_call->text();
         entry.text = m_callText->text();
         entry.sound = m_soundFile->text();
-        entry.blockTimeSet = m_blockTime->text();
+        entry.blockTimeSet = blockTime;
     });
 }
 
 void ConfigDialog::entryChanged(int value)
 {
-    // A new entry (no call yet) is kept when the operator scrolls away; edits of an existing one
-    // are kept only by Quit.
-    if (AlarmList::isSlot(m_editCallNr) && m_core.alarmList().at(m_editCallNr).call.isEmpty())
-        storeEntryFields(m_editCallNr);
+    // Leaving an entry keeps what was typed in it.
+    storeEntryFields(m_editCallNr);
     m_editCallNr = value;
     m_alarmNr->setText(QString::number(m_editCallNr + 1));
     loadEntryFields();
@@ -346,17 +326,27 @@ void ConfigDialog::entryChanged(int value)
 void ConfigDialog::addEntry()
 {
     AlarmList &list = m_core.alarmList();
-    if (list.isFull())
+    if (list.isFull()) {
+        m_core.showNotice(kListFull);
         return;
+    }
+    storeEntryFields(m_editCallNr);
     const int slot = list.lastCallNr() + 1;
     list.edit(slot, [](AlarmEntry &entry) {
         entry.blockTimer = QStringLiteral("0");
         entry.blockTimeSet = QStringLiteral("30");
     });
     list.appendSlot();
-    // The new entry is reached by scrolling; the shown one stays.
-    const QSignalBlocker blocker(m_scroll);
-    setScrollRange();
+    // The new entry is shown at once, ready for its call.
+    {
+        const QSignalBlocker blocker(m_scroll);
+        setScrollRange();
+        m_scroll->setValue(slot);
+    }
+    m_editCallNr = slot;
+    m_alarmNr->setText(QString::number(m_editCallNr + 1));
+    loadEntryFields();
+    m_call->setFocus();
 }
 
 void ConfigDialog::deleteEntry()
@@ -370,25 +360,27 @@ void ConfigDialog::deleteEntry()
     setScrollRange();
 }
 
-void ConfigDialog::updateEntryButtons()
+void ConfigDialog::updateDeleteButton()
 {
-    const AlarmList &list = m_core.alarmList();
-    m_add->setEnabled(!list.isFull());
-    m_delete->setEnabled(list.lastCallNr() >= 0);
+    m_delete->setEnabled(m_core.alarmList().lastCallNr() >= 0);
 }
 
-void ConfigDialog::quit()
+void ConfigDialog::store()
 {
     Settings &settings = m_core.settings();
     settings.setText(Settings::Text::OwnCall, m_ownCall->text());
     settings.setText(Settings::Text::AlTime, m_alTime->text());
     settings.setText(Settings::Text::RmtHost, m_rmtHost->text());
     settings.setText(Settings::Text::RmtPort, m_rmtPort->text());
-    settings.setText(Settings::Text::RigModel, m_rigModel->currentData().toString());
-    settings.setText(Settings::Text::RigPath, m_rigPath->text());
-    settings.setText(Settings::Text::RigSpeed, m_rigSpeed->currentText());
     m_editCallNr = m_alarmNr->text().toInt() - 1;
     storeEntryFields(m_editCallNr);
+    for (ConfigSection *section : m_sections)
+        section->store();
+}
+
+void ConfigDialog::quit()
+{
+    store();
     m_core.setConfigCallNr(0);
     m_core.applyLogSwitch();
     hide();

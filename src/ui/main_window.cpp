@@ -16,6 +16,7 @@
 #include "ui/switch_binding.h"
 #include "ui/twips.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
@@ -226,7 +227,24 @@ void MainWindow::buildMessageColumn()
     m_status->setTextFormat(Qt::PlainText);
     twips::place(*m_status, 7920, 120, 4695, 255);
     showStatus(m_core.statusText());
-    connect(&m_core, &AppCore::statusChanged, this, &MainWindow::showStatus);
+    connect(&m_core, &AppCore::statusChanged, this, [this](const QString &text) {
+        if (!m_noticeTimer.isActive())
+            showStatus(text);
+    });
+    // A notice is not pushed away by the next status at once; then the current status is back.
+    m_noticeTimer.setSingleShot(true);
+    m_noticeTimer.setInterval(kNoticeMs);
+    connect(&m_noticeTimer, &QTimer::timeout, this, [this] { showStatus(m_core.statusText()); });
+    connect(&m_core, &AppCore::noticeShown, this, [this](const QString &text) {
+        showStatus(text);
+        m_noticeTimer.start();
+    });
+    // A server back before the back-off ends need not be waited for.
+    auto *reconnect = new QAction(QStringLiteral("Reconnect now"), m_status);
+    reconnect->setObjectName(QStringLiteral("ActionReconnectNow"));
+    connect(reconnect, &QAction::triggered, &m_core, &AppCore::reconnectNow);
+    m_status->addAction(reconnect);
+    m_status->setContextMenuPolicy(Qt::ActionsContextMenu);
     // A feed that has been down for a minute is an alarm too: the status line turns red until it is back.
     connect(&m_core.feedWatch(), &FeedWatch::feedDownChanged, this, [this](bool down) {
         m_status->setStyleSheet(down ? QStringLiteral("QLabel { color: rgb(208, 0, 0); font-weight: bold; }")
@@ -450,6 +468,7 @@ void MainWindow::requestExit()
 {
     if (m_finished)
         return;
+    storeOpenConfig();
     const bool saved = m_core.exitSequence();
     if (!saved && !m_exitFailedOnce) {
         m_exitFailedOnce = true;
@@ -463,8 +482,16 @@ void MainWindow::endSession()
 {
     if (m_finished)
         return;
+    storeOpenConfig();
     m_core.exitSequence();
     finish();
+}
+
+void MainWindow::storeOpenConfig()
+{
+    // What is typed in an open Config dialog is kept, as its close box keeps it.
+    if (m_config && m_config->isVisible())
+        m_config->close();
 }
 
 void MainWindow::finish()

@@ -29,6 +29,8 @@ public:
     // is the main cost of the program under a contest stream (drawing the text, then sending it to the
     // display), so ten a second is the cap; a spot after a quiet spell is drawn at once.
     static constexpr int kOutputRefreshMs = 100;
+    // A notice (a sound that cannot play, a full alarm list) holds the status line this long.
+    static constexpr int kNoticeMs = 10000;
 
     MainWindow(AppCore &core, MessageSink &messages, QWidget *parent = nullptr);
     ~MainWindow() override;
@@ -81,6 +83,7 @@ private:
     void updateTunable();
     void refreshOutput();
     void showStatus(const QString &text);
+    void storeOpenConfig();
     void finish();
 
     AppCore &m_core;
@@ -92,6 +95,7 @@ private:
     QPushButton *m_speedUp = nullptr;
     QPushButton *m_speedDown = nullptr;
     QTimer m_outputTimer;
+    QTimer m_noticeTimer;
     QElapsedTimer m_sinceOutputRefresh;
     // What the message window shows: the log's lines up to this count, unless the log restarted since.
     int m_outputLines = 0;

@@ -1,7 +1,9 @@
 #include "ui/qt_sound_player.h"
 
+#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>
 
@@ -29,6 +31,17 @@ QString QtSoundPlayer::resolve(const QString &fileName) const
             return bundled.absoluteFilePath();
     }
     return {};
+}
+
+SoundPlayer::Problem QtSoundPlayer::problemWith(const QString &fileName) const
+{
+    if (fileName.trimmed().isEmpty())
+        return Problem::None;
+    if (resolve(fileName).isEmpty())
+        return Problem::FileMissing;
+    if (QMediaDevices::audioOutputs().isEmpty())
+        return Problem::NoDevice;
+    return Problem::None;
 }
 
 void QtSoundPlayer::play(const QString &fileName)

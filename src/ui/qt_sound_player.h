@@ -10,13 +10,16 @@
 class QSoundEffect;
 
 // WAV playback through Qt Multimedia, asynchronous. A name is looked up in the working folder first,
-// then in the folders of the sounds that come with the program. Missing or broken files are silent.
+// then in the folders of the sounds that come with the program. Missing or broken files are silent
+// here; problemWith() tells why beforehand.
 class QtSoundPlayer final : public QObject, public SoundPlayer {
     Q_OBJECT
 public:
     explicit QtSoundPlayer(const QDir &workDir, QObject *parent = nullptr);
 
     void play(const QString &fileName) override;
+    // An empty name is no problem: the entry has no sound on purpose.
+    Problem problemWith(const QString &fileName) const override;
 
     // Where a name is looked for after the working folder: beside the executable, and the
     // installed share folder.

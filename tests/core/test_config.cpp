@@ -31,10 +31,7 @@ struct Model {
     explicit Model(const QByteArray &content = {})
     {
         settings.applyDefaults();
-        const QStringList f =
-            u"TS0EST|TS0EST, Test is calling CQ!|trumpet1.wav|00:00:00|01.01.2014|3500.0|on||30"_qs.split(
-                u'|');
-        list.setEntry(0, {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]});
+        list.setEntry(0, AlarmList::sampleEntry());
         ConfigFile::ReadResult result;
         ConfigFile::apply(content, settings, list, result);
     }

@@ -123,6 +123,8 @@ private slots:
     void portableTable();
     void systemClock();
     void jsonEscapedAsQtEscapes();
+    void portableStationListedMovesToTop_data();
+    void portableStationListedMovesToTop();
 };
 
 void TestReceivePath::fields_data()
@@ -269,22 +271,22 @@ void TestReceivePath::portableTable()
         return table.index(row, PortableTableModel::ColumnCall).data().toString();
     };
     table.record(u"A/P"_qs, u"7000.0"_qs, u"10:00:00"_qs);
-    // A repeat of the newest call updates its row; A, B, A takes three rows; case counts.
+    // A repeat of the newest call updates its row; A, B, A takes two rows; case counts.
     table.record(u"A/P"_qs, u"7001.0"_qs, u"10:01:00"_qs);
     QCOMPARE(table.index(19, PortableTableModel::ColumnQrg).data().toString(), u"7001.0"_qs);
     QCOMPARE(table.index(19, PortableTableModel::ColumnTime).data().toString(), u"10:01:00"_qs);
     table.record(u"B/P"_qs, u"7002.0"_qs, u"10:02:00"_qs);
     table.record(u"A/P"_qs, u"7003.0"_qs, u"10:03:00"_qs);
     table.record(u"a/P"_qs, u"7004.0"_qs, u"10:04:00"_qs);
-    QCOMPARE(table.lastWrittenRow(), 16);
-    for (int n = 5; n <= 21; ++n)
+    QCOMPARE(table.lastWrittenRow(), 17);
+    for (int n = 5; n <= 22; ++n)
         table.record(QStringLiteral("S%1/P").arg(n), u"14000.0"_qs, u"11:00:00"_qs);
     // Full: the newest goes to the top row, the others move down, and the oldest drops out.
     QCOMPARE(table.lastWrittenRow(), 0);
-    QCOMPARE(callAt(0), u"S21/P"_qs);
-    QCOMPARE(callAt(1), u"S20/P"_qs);
-    QCOMPARE(callAt(19), u"B/P"_qs);
-    QCOMPARE(table.lastPortableCall(), u"S21/P"_qs);
+    QCOMPARE(callAt(0), u"S22/P"_qs);
+    QCOMPARE(callAt(1), u"S21/P"_qs);
+    QCOMPARE(callAt(19), u"A/P"_qs);
+    QCOMPARE(table.lastPortableCall(), u"S22/P"_qs);
     QCOMPARE(changed.last().at(0).toModelIndex().column(), 0);
     QCOMPARE(changed.last().at(1).toModelIndex().row(), 19);
 }
@@ -298,6 +300,37 @@ void TestReceivePath::jsonEscapedAsQtEscapes()
     pipe.events.show(text);
     const QJsonObject event{{u"event"_qs, u"message"_qs}, {u"text"_qs, text}};
     QCOMPARE(pipe.out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
+}
+
+// RBN spots a portable from many skimmers between other stations: it keeps one row, moved to the top.
+void TestReceivePath::portableStationListedMovesToTop_data()
+{
+    using namespace Qt::StringLiterals;
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("expected");
+    using P = PortableTableModel;
+    QTest::newRow("the station on top") << 17 << int(P::ColumnCall) << u"A/P"_s;
+    QTest::newRow("with its new frequency") << 17 << int(P::ColumnQrg) << u"7003.0"_s;
+    QTest::newRow("and time") << 17 << int(P::ColumnTime) << u"10:03:00"_s;
+    QTest::newRow("the newer station below it") << 18 << int(P::ColumnCall) << u"C/P"_s;
+    QTest::newRow("the older one stays") << 19 << int(P::ColumnCall) << u"B/P"_s;
+    QTest::newRow("no second row") << 16 << int(P::ColumnCall) << QString();
+}
+
+void TestReceivePath::portableStationListedMovesToTop()
+{
+    using namespace Qt::StringLiterals;
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, expected);
+    PortableTableModel table;
+    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    table.record(u"B/P"_s, u"7000.0"_s, u"10:00:00"_s);
+    table.record(u"A/P"_s, u"7001.0"_s, u"10:01:00"_s);
+    table.record(u"C/P"_s, u"7002.0"_s, u"10:02:00"_s);
+    table.record(u"A/P"_s, u"7003.0"_s, u"10:03:00"_s);
+    QCOMPARE(table.index(row, column).data().toString(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestReceivePath)
