@@ -49,10 +49,10 @@ constexpr Key entryKey(const char *text, QString AlarmEntry::*field)
 
 // The reader tests the keys in this order and the first match decides: "$SOUNDEN" must come before
 // "$SOUND", and the display keys carry their blank so that "$DX160 " and "$DX160AL" stay apart.
-const std::array<Key, 44> kKeys = [] {
+const std::array<Key, 54> kKeys = [] {
     using S = Settings::Switch;
     using T = Settings::Text;
-    std::array<Key, 44> keys{};
+    std::array<Key, 54> keys{};
     std::size_t n = 0;
     keys[n++] = textKey("$LOGIN", T::OwnCall);
     keys[n++] = textKey("$ALTIME", T::AlTime);
@@ -82,13 +82,23 @@ const std::array<Key, 44> kKeys = [] {
     keys[n++] = textKey("$RIGMODEL", T::RigModel);
     keys[n++] = textKey("$RIGPATH", T::RigPath);
     keys[n++] = textKey("$RIGSPEED", T::RigSpeed);
+    keys[n++] = textKey("$CTYFILE", T::CtyFile);
+    keys[n++] = textKey("$SPOTTERCONT", T::SpotterCont);
+    keys[n++] = textKey("$LOGADIF", T::LogAdif);
+    keys[n++] = switchKey("$NEEDED", S::Needed);
+    keys[n++] = switchKey("$NEEDCONF", S::NeedConf);
+    keys[n++] = textKey("$NEEDSOUND", T::NeedSound);
+    keys[n++] = switchKey("$NOTIFY", S::Notify);
+    keys[n++] = textKey("$PUSHURL", T::PushUrl);
+    keys[n++] = textKey("$PUSHTOKEN", T::PushToken);
+    keys[n++] = switchKey("$PUSHJSON", S::PushJson);
     Q_ASSERT(n == keys.size());
     return keys;
 }();
 
 // The order of the switch lines in a written file (not the reader's order: "$SOUNDEN" comes before
 // "$OPAL" there). The speed threshold sits among them, after "$PORTMSG ".
-constexpr std::array<Settings::Switch, Settings::kSwitchCount> kWrittenSwitches{
+constexpr std::array<Settings::Switch, 28> kWrittenSwitches{
     Settings::Switch::DxMsgAll,   Settings::Switch::DxEnable160, Settings::Switch::DxEnable80,
     Settings::Switch::DxEnable60, Settings::Switch::DxEnable40,  Settings::Switch::DxEnable30,
     Settings::Switch::DxEnable20, Settings::Switch::DxEnable17,  Settings::Switch::DxEnable15,
@@ -210,6 +220,30 @@ private:
     QByteArray m_bytes;
 };
 
+void writeOptionalKeys(LineWriter &out, const Settings &settings)
+{
+    using S = Settings::Switch;
+    using T = Settings::Text;
+    const auto text = [&](T which) {
+        if (!settings.text(which).isEmpty())
+            out.keyLine(keyOf(which), settings.text(which));
+    };
+    const auto onOnly = [&](S which) {
+        if (settings.isOn(which))
+            out.keyLine(keyOf(which), QStringLiteral("on"));
+    };
+    text(T::CtyFile);
+    text(T::SpotterCont);
+    text(T::LogAdif);
+    onOnly(S::Needed);
+    onOnly(S::NeedConf);
+    text(T::NeedSound);
+    onOnly(S::Notify);
+    text(T::PushUrl);
+    text(T::PushToken);
+    onOnly(S::PushJson);
+}
+
 void writeEntry(LineWriter &out, const AlarmEntry &entry, int number)
 {
     const QByteArray n = QByteArray::number(number);
@@ -250,6 +284,8 @@ QByteArray ConfigFile::serialize(const Settings &settings, const AlarmList &list
              {Settings::Text::RigModel, Settings::Text::RigPath, Settings::Text::RigSpeed})
             out.keyLine(keyOf(which), settings.text(which));
     }
+    // The same for the later keys: written only when they differ from their defaults, in this order.
+    writeOptionalKeys(out, settings);
     out.line(QLatin1StringView(":"));
     // An empty list is never written as empty: slot 0 (the sample entry on a first start) stands in.
     const int last = qMax(list.lastCallNr(), 0);

@@ -25,8 +25,8 @@ void Settings::applyDefaults()
     setText(Text::RmtHost, kDefaultHost);
     setText(Text::RmtPort, kDefaultPort);
     setText(Text::QrqSpeed, QStringLiteral("30"));
-    for (Text rig : {Text::RigModel, Text::RigPath, Text::RigSpeed})
-        setText(rig, QString());
+    for (int i = static_cast<int>(Text::RigModel); i < kTextCount; ++i)
+        setText(static_cast<Text>(i), QString());
     for (int i = 0; i < kSwitchCount; ++i)
         setOn(static_cast<Switch>(i), false);
     for (Switch on : {Switch::DxMsgAll, Switch::AlAll, Switch::SoundEn, Switch::OpAl})

@@ -41,13 +41,35 @@ public:
         PortAl,  // "/P" alarm
         SoundEn, // "Sound"
         LogFile, // "write server data log"
+        // Written only when on, after the switches above, so older files stay byte for byte the same.
+        Needed,   // alarms for entities and bands the operator's log lacks
+        NeedConf, // only confirmed QSOs count as worked
+        Notify,   // desktop notifications
+        PushJson, // push the event's JSON instead of a text line
     };
-    static constexpr int kSwitchCount = static_cast<int>(Switch::LogFile) + 1;
+    static constexpr int kSwitchCount = static_cast<int>(Switch::PushJson) + 1;
 
     // RigModel is Hamlib's model number (empty = no radio), RigPath a device or host:port, RigSpeed a
-    // serial speed (empty = the model's own).
-    enum class Text { OwnCall, AlTime, RmtHost, RmtPort, QrqSpeed, RigModel, RigPath, RigSpeed };
-    static constexpr int kTextCount = static_cast<int>(Text::RigSpeed) + 1;
+    // serial speed (empty = the model's own). The texts after RigSpeed are empty by default and written
+    // only when set: CtyFile a country file, SpotterCont continents ("EU,AF"; empty = all), LogAdif the
+    // operator's ADIF log, NeedSound the needed alarm's WAV, PushUrl and PushToken the push target.
+    enum class Text {
+        OwnCall,
+        AlTime,
+        RmtHost,
+        RmtPort,
+        QrqSpeed,
+        RigModel,
+        RigPath,
+        RigSpeed,
+        CtyFile,
+        SpotterCont,
+        LogAdif,
+        NeedSound,
+        PushUrl,
+        PushToken,
+    };
+    static constexpr int kTextCount = static_cast<int>(Text::PushToken) + 1;
 
     static constexpr Switch displaySwitch(Band band)
     {
