@@ -6,6 +6,7 @@
 class AlarmMatcher;
 class MessageLog;
 class Settings;
+class SpotterFilter;
 
 // The road of one received line: parse it, then the portable alarm, the alarm-list match and last
 // the display decision, in that fixed order. A line that holds no spot may be a talk or an announcement,
@@ -17,6 +18,8 @@ public:
                  QObject *parent = nullptr);
 
     void processLine(const QString &line);
+    // $SPOTTERCONT: spots it refuses go no further than the parser.
+    void setSpotterFilter(const SpotterFilter *filter) { m_spotterFilter = filter; }
 
 signals:
     void spotShown(const QString &line);
@@ -27,4 +30,5 @@ private:
     Settings &m_settings;
     AlarmMatcher &m_matcher;
     MessageLog &m_messageLog;
+    const SpotterFilter *m_spotterFilter = nullptr;
 };

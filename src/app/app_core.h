@@ -15,6 +15,7 @@ class AlarmNotifier;
 class Clock;
 class ClusterLink;
 class ConfigSaver;
+class CountryLoader;
 class FeedWatch;
 class MessageLog;
 class MessageSink;
@@ -25,6 +26,7 @@ class Settings;
 class SoundOutput;
 class SoundPlayer;
 class SpotPipeline;
+class SpotterFilter;
 
 // The program without its windows: owns the settings, the alarm list and every part of the spot
 // pipeline, and runs the start-up and exit sequences. The GUI and headless mode both drive this.
@@ -87,6 +89,7 @@ public:
     ActivityTableModel &activityModel() { return *m_activityModel; }
     PortableTableModel &portableModel() { return *m_portableModel; }
     RigControl &rig() { return *m_rig; }
+    CountryLoader &countries() { return *m_countries; }
     const Clock &clock() const { return m_clock; }
     QTimer &secondTimer() { return m_secondTimer; }
 
@@ -102,6 +105,8 @@ private:
     void connectToServer();
     void onConnectionChanged(int state, const QString &detail);
     void tellWriteFailed(const QString &error);
+    void wireCountries();
+    void loadCountryFile();
 
     QDir m_workDir;
     MessageSink &m_messages;
@@ -122,6 +127,8 @@ private:
     std::unique_ptr<AlarmHistory> m_history;
     std::unique_ptr<RigControl> m_rig;
     std::unique_ptr<ConfigSaver> m_configSaver;
+    std::unique_ptr<CountryLoader> m_countries;
+    std::unique_ptr<SpotterFilter> m_spotterFilter;
 
     QTimer m_secondTimer;
     QString m_status = QStringLiteral("Init");
