@@ -9,6 +9,7 @@
 #include "rig/rig_control.h"
 #include "ui/layout_fonts.h"
 #include "ui/qt_sound_player.h"
+#include "ui/spotter_continent_box.h"
 #include "ui/switch_binding.h"
 #include "ui/twips.h"
 
@@ -124,6 +125,7 @@ ConfigDialog::ConfigDialog(AppCore &core, MessageSink &messages, QWidget *parent
     connect(m_testSound, &QPushButton::clicked, this, &ConfigDialog::testSound);
 
     buildRadioGroup();
+    twips::place(*new SpotterContinentBox(core.settings(), this), 120, 1560, 5400, 735);
 
     auto *quitButton =
         addButton(QStringLiteral("ButtonConfigQuit"), QStringLiteral("Quit"), 9000, 8520, 1215, 495);
