@@ -201,7 +201,7 @@ QHash<QString, int> dxccNumbers(const QString &csvPath)
 {
     QHash<QString, int> numbers;
     QFile file(csvPath);
-    if (file.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(csvPath).isFile() || file.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly))
         return numbers;
     const auto table = CountryFile::parse(file.readAll());
     for (const Entity &entity : table->entities())
@@ -237,6 +237,10 @@ std::shared_ptr<const CountryTable> CountryFile::load(const QString &path, QStri
     };
     if (path.isEmpty())
         return fail(QStringLiteral("no country file found (install hamradio-files)"));
+    // Only a plain file: a pipe or a device could keep the reading thread, and a spot waiting for it,
+    // forever.
+    if (QFileInfo(path).exists() && !QFileInfo(path).isFile())
+        return fail(QStringLiteral("country file %1 is not a plain file").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("country file %1 cannot be read: %2").arg(path, file.errorString()));

@@ -75,6 +75,7 @@ void TestCountry::initTestCase()
     QString error;
     m_table = CountryFile::load(kSystemCsv, &error);
     QVERIFY2(m_table, qPrintable(error));
+    QCOMPARE(m_table->malformedCount(), 0);
 }
 
 void TestCountry::resolve_data()
