@@ -29,6 +29,9 @@ SpotterFilter::SpotterFilter(const Settings &settings, CountryLoader &countries,
         if (which == Settings::Text::SpotterCont)
             m_mask = continentMask(value);
     });
+    const auto forget = [this] { m_slots.assign(kSlots, {}); };
+    connect(&countries, &CountryLoader::loaded, this, forget);
+    connect(&countries, &CountryLoader::failed, this, forget);
 }
 
 bool SpotterFilter::passes(QStringView line) const
@@ -38,8 +41,17 @@ bool SpotterFilter::passes(QStringView line) const
     const CountryTable *table = m_countries.table();
     if (!table)
         return true;
-    const std::optional<Resolved> spotter = table->resolve(spotterOf(line));
-    return !spotter || (continentBit(spotter->continent) & m_mask) != 0;
+    const QStringView spotter = spotterOf(line);
+    std::size_t hash = 2166136261u;
+    for (const QChar c : spotter)
+        hash = (hash ^ c.unicode()) * 16777619u;
+    Slot &slot = m_slots[hash % kSlots];
+    if (slot.spotter != spotter) {
+        const std::optional<Resolved> resolved = table->resolve(spotter);
+        slot.spotter = spotter.toString();
+        slot.continent = resolved ? continentBit(resolved->continent) : 0;
+    }
+    return slot.continent == 0 || (slot.continent & m_mask) != 0;
 }
 
 QStringView SpotterFilter::spotterOf(QStringView line)

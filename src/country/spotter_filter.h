@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QStringView>
+
+#include <vector>
 
 class CountryLoader;
 class Settings;
@@ -24,6 +27,15 @@ public:
     static unsigned continentMask(QStringView text);
 
 private:
+    // The continents of the last spotters seen, by a hash of the call: a few hundred skimmers spot
+    // everything, and resolving each spot's spotter afresh cost the drain half its time.
+    struct Slot {
+        QString spotter;
+        unsigned continent = 0; // 0 = resolves to nothing
+    };
+    static constexpr std::size_t kSlots = 1024;
+
     CountryLoader &m_countries;
     unsigned m_mask = 0; // 0 = all
+    mutable std::vector<Slot> m_slots = std::vector<Slot>(kSlots);
 };
