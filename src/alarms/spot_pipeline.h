@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringView>
 
 class AlarmMatcher;
 class MessageLog;
@@ -17,7 +18,9 @@ public:
     SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog &messageLog,
                  QObject *parent = nullptr);
 
-    void processLine(const QString &line);
+    void processLine(QStringView line);
+    // The lines of one arrival, each ended by LF, one after the other.
+    void processLines(QStringView lines);
     // $SPOTTERCONT: spots it refuses go no further than the parser.
     void setSpotterFilter(const SpotterFilter *filter) { m_spotterFilter = filter; }
 

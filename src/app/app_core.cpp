@@ -45,7 +45,13 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_countries(std::make_unique<CountryLoader>()),
       m_spotterFilter(std::make_unique<SpotterFilter>(*m_settings, *m_countries))
 {
+    wire();
     wireCountries();
+}
+
+// How the parts talk to each other, all in one place.
+void AppCore::wire()
+{
     m_rigStatusTimer.setSingleShot(true);
     m_rigStatusTimer.setInterval(kRigStatusMs);
     connect(&m_rigStatusTimer, &QTimer::timeout, this, [this] { showStatus(m_linkStatus); });
@@ -59,8 +65,7 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
             &ConfigSaver::markEdited);
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &AppCore::tickSecond);
-    connect(m_link.get(), &ClusterLink::lineReceived, this,
-            [this](const QString &line) { processLine(line); });
+    connect(m_link.get(), &ClusterLink::linesReceived, m_pipeline.get(), &SpotPipeline::processLines);
     connect(m_link.get(), &ClusterLink::statusChanged, this, [this](const QString &text) {
         setStatus(text == kTryConnect && !m_portNote.isEmpty() ? text + m_portNote : text);
     });
@@ -71,10 +76,12 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
         }
         m_feedWatch->linkRestored();
     });
-    connect(m_link.get(), &ClusterLink::connectionChanged, this,
-            [this](ClusterLink::Connection state, const QString &detail, int) {
-                onConnectionChanged(static_cast<int>(state), detail);
-            });
+    connect(m_link.get(), &ClusterLink::connectionChanged, this, &AppCore::onConnectionChanged);
+    // A new own call is used at once; a new server waits for the next start, as the dialog says.
+    connect(m_settings.get(), &Settings::textChanged, this, [this](Settings::Text which) {
+        if (which == Settings::Text::OwnCall)
+            m_link->reconnectNow();
+    });
     // Queued: the operator's message box must not run inside the socket's handler.
     connect(
         m_link.get(), &ClusterLink::serverLogFailed, this,
@@ -98,9 +105,9 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
             });
 }
 
-void AppCore::onConnectionChanged(int state, const QString &detail)
+void AppCore::onConnectionChanged(ClusterLink::Connection state, const QString &detail)
 {
-    switch (static_cast<ClusterLink::Connection>(state)) {
+    switch (state) {
     case ClusterLink::Connection::Lost:
         if (!m_outage && !m_exited) {
             m_outage = true;
@@ -336,6 +343,11 @@ void AppCore::playSound(const QString &fileName)
 void AppCore::processLine(const QString &line)
 {
     m_pipeline->processLine(line);
+}
+
+void AppCore::reconnectNow()
+{
+    m_link->reconnectNow();
 }
 
 void AppCore::tickSecond()

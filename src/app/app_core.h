@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/cluster_link.h"
+
 #include <QDir>
 #include <QObject>
 #include <QString>
@@ -13,7 +15,6 @@ class AlarmList;
 class AlarmMatcher;
 class AlarmNotifier;
 class Clock;
-class ClusterLink;
 class ConfigSaver;
 class CountryLoader;
 class FeedWatch;
@@ -65,6 +66,8 @@ public:
     void playSound(const QString &fileName);
     // One received line through the whole pipeline (what the link does for every line).
     void processLine(const QString &line);
+    // The operator's "Reconnect now": a new attempt at once, the back-off started afresh.
+    void reconnectNow();
     // TimerSec: one tick of the block countdowns.
     void tickSecond();
 
@@ -103,7 +106,8 @@ private:
     void readConfig();
     void openServerLog();
     void connectToServer();
-    void onConnectionChanged(int state, const QString &detail);
+    void wire();
+    void onConnectionChanged(ClusterLink::Connection state, const QString &detail);
     void tellWriteFailed(const QString &error);
     void wireCountries();
     void loadCountryFile();
