@@ -33,7 +33,7 @@ private:
         QString spotter;
         unsigned continent = 0; // 0 = resolves to nothing
     };
-    static constexpr std::size_t kSlots = 1024;
+    static constexpr std::size_t kSlots = 4096;
 
     CountryLoader &m_countries;
     unsigned m_mask = 0; // 0 = all
