@@ -41,17 +41,34 @@ bool SpotterFilter::passes(QStringView line) const
     const CountryTable *table = m_countries.table();
     if (!table)
         return true;
-    const QStringView spotter = spotterOf(line);
+    const unsigned continent = continentOf(spotterOf(line));
+    return continent == 0 || (continent & m_mask) != 0;
+}
+
+unsigned SpotterFilter::continentOf(QStringView spotter) const
+{
+    const auto resolve = [this](QStringView call) -> unsigned {
+        const std::optional<Resolved> resolved = m_countries.table()->resolve(call);
+        return resolved ? continentBit(resolved->continent) : 0;
+    };
+    Slot probe;
+    if (spotter.size() > static_cast<qsizetype>(probe.call.size()))
+        return resolve(spotter);
     std::size_t hash = 2166136261u;
-    for (const QChar c : spotter)
-        hash = (hash ^ c.unicode()) * 16777619u;
-    Slot &slot = m_slots[hash % kSlots];
-    if (slot.spotter != spotter) {
-        const std::optional<Resolved> resolved = table->resolve(spotter);
-        slot.spotter = spotter.toString();
-        slot.continent = resolved ? continentBit(resolved->continent) : 0;
+    for (qsizetype i = 0; i < spotter.size(); ++i) {
+        const char16_t u = spotter[i].unicode();
+        if (u > 0x7f)
+            return resolve(spotter);
+        probe.call[static_cast<std::size_t>(i)] = static_cast<char>(u);
+        hash = (hash ^ u) * 16777619u;
     }
-    return slot.continent == 0 || (slot.continent & m_mask) != 0;
+    probe.length = static_cast<quint8>(spotter.size());
+    Slot &slot = m_slots[hash % kSlots];
+    if (slot.length != probe.length || slot.call != probe.call || slot.length == 0) {
+        slot = probe;
+        slot.continent = static_cast<quint8>(resolve(spotter));
+    }
+    return slot.continent;
 }
 
 QStringView SpotterFilter::spotterOf(QStringView line)

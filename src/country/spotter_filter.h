@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
 #include <QStringView>
 
+#include <array>
 #include <vector>
 
 class CountryLoader;
@@ -28,14 +28,17 @@ public:
 
 private:
     // The continents of the last spotters seen, by a hash of the call: a few hundred skimmers spot
-    // everything, and resolving each spot's spotter afresh cost the drain half its time.
+    // everything, and resolving each spot's spotter afresh cost the drain a fifth of its time. A slot holds
+    // the call itself, 16 bytes in all, so the cache stays in the processor's cache beside the pipeline.
     struct Slot {
-        QString spotter;
-        unsigned continent = 0; // 0 = resolves to nothing
+        std::array<char, 14> call{};
+        quint8 length = 0;
+        quint8 continent = 0; // a bit of the continent; 0 = resolves to nothing
     };
     static constexpr std::size_t kSlots = 4096;
 
     CountryLoader &m_countries;
     unsigned m_mask = 0; // 0 = all
     mutable std::vector<Slot> m_slots = std::vector<Slot>(kSlots);
+    unsigned continentOf(QStringView spotter) const;
 };
