@@ -1,6 +1,7 @@
 #include "alarms/spot_pipeline.h"
 
 #include "alarms/alarm_matcher.h"
+#include "country/spotter_filter.h"
 #include "spots/cluster_message.h"
 #include "spots/display_filter.h"
 #include "spots/message_log.h"
@@ -40,6 +41,8 @@ void SpotPipeline::processLine(QStringView line)
     // Taken apart as views into the line: nothing is copied unless a field is kept.
     const std::optional<SpotView> spot = parseSpotView(line);
     if (!spot)
+        return;
+    if (m_spotterFilter && !m_spotterFilter->passes(line))
         return;
     m_matcher.checkPortableAlarm(*spot);
     m_matcher.matchAlarmList(*spot);

@@ -7,6 +7,7 @@
 class AlarmMatcher;
 class MessageLog;
 class Settings;
+class SpotterFilter;
 
 // The road of one received line: parse it, then the portable alarm, the alarm-list match and last
 // the display decision, in that fixed order. A line that holds no spot may be a talk or an announcement,
@@ -20,6 +21,8 @@ public:
     void processLine(QStringView line);
     // The lines of one arrival, each ended by LF, one after the other.
     void processLines(QStringView lines);
+    // $SPOTTERCONT: spots it refuses go no further than the parser.
+    void setSpotterFilter(const SpotterFilter *filter) { m_spotterFilter = filter; }
 
 signals:
     void spotShown(const QString &line);
@@ -30,4 +33,5 @@ private:
     Settings &m_settings;
     AlarmMatcher &m_matcher;
     MessageLog &m_messageLog;
+    const SpotterFilter *m_spotterFilter = nullptr;
 };

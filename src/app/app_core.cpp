@@ -8,6 +8,10 @@
 #include "alarms/sound_output.h"
 #include "alarms/spot_pipeline.h"
 #include "app/message_sink.h"
+#include "country/country_file.h"
+#include "country/country_loader.h"
+#include "country/country_table.h"
+#include "country/spotter_filter.h"
 #include "link/cluster_link.h"
 #include "link/server_log.h"
 #include "model/alarm_list.h"
@@ -39,9 +43,12 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_history(std::make_unique<AlarmHistory>(workDir, clock)),
       m_rig(std::make_unique<RigControl>(*m_settings)),
       m_configSaver(
-          std::make_unique<ConfigSaver>(workDir.filePath(ConfigFile::kFileName), *m_settings, *m_alarmList))
+          std::make_unique<ConfigSaver>(workDir.filePath(ConfigFile::kFileName), *m_settings, *m_alarmList)),
+      m_countries(std::make_unique<CountryLoader>()),
+      m_spotterFilter(std::make_unique<SpotterFilter>(*m_settings, *m_countries))
 {
     wire();
+    wireCountries();
 }
 
 // How the parts talk to each other, all in one place.
@@ -105,6 +112,7 @@ void AppCore::wire()
 void AppCore::wireOutlets()
 {
     m_outlets = std::make_unique<AlarmOutlets>(*m_settings);
+    m_outlets->useCountries(*m_countries);
     connect(m_notifier.get(), &AlarmNotifier::callAlarmShown, m_outlets.get(), &AlarmOutlets::callAlarmShown);
     connect(m_notifier.get(), &AlarmNotifier::portableAlarmShown, m_outlets.get(),
             &AlarmOutlets::portableAlarmShown);
@@ -142,6 +150,32 @@ void AppCore::onConnectionChanged(ClusterLink::Connection state, const QString &
 }
 
 AppCore::~AppCore() = default;
+
+void AppCore::wireCountries()
+{
+    // A file named in Config is read at once; config.txt's own is read by startUp.
+    connect(m_settings.get(), &Settings::textChanged, this, [this](Settings::Text which) {
+        if (which == Settings::Text::CtyFile && m_secondTimer.isActive())
+            loadCountryFile();
+    });
+    m_pipeline->setSpotterFilter(m_spotterFilter.get());
+    connect(m_countries.get(), &CountryLoader::failed, this, [this](const QString &reason) {
+        m_messages.show(reason + QStringLiteral("; calls are shown without their country."));
+    });
+    connect(m_countries.get(), &CountryLoader::loaded, this,
+            [this](const std::shared_ptr<const CountryTable> &table, qint64) {
+                if (table->malformedCount() > 0)
+                    showStatus(QStringLiteral("country file %1: %2 malformed entries skipped")
+                                   .arg(table->path())
+                                   .arg(table->malformedCount()));
+            });
+}
+
+// In the background: the first picture does not wait for it.
+void AppCore::loadCountryFile()
+{
+    m_countries->load(CountryFile::locate(m_workDir, m_settings->text(Settings::Text::CtyFile)));
+}
 
 QString AppCore::configPath() const
 {
@@ -182,6 +216,7 @@ void AppCore::startUp()
 
     readConfig();
     tellLowerCaseCalls();
+    loadCountryFile();
     openServerLog();
     // Nobody clicks before start-up is over: a radio setting that cannot work is said now.
     if (const QString problem = m_rig->settingsProblem(); !problem.isEmpty())

@@ -17,6 +17,7 @@ class AlarmMatcher;
 class AlarmNotifier;
 class Clock;
 class ConfigSaver;
+class CountryLoader;
 class FeedWatch;
 class MessageLog;
 class MessageSink;
@@ -27,6 +28,7 @@ class Settings;
 class SoundOutput;
 class SoundPlayer;
 class SpotPipeline;
+class SpotterFilter;
 
 // The program without its windows: owns the settings, the alarm list and every part of the spot
 // pipeline, and runs the start-up and exit sequences. The GUI and headless mode both drive this.
@@ -96,6 +98,7 @@ public:
     PortableTableModel &portableModel() { return *m_portableModel; }
     RigControl &rig() { return *m_rig; }
     AlarmOutlets &outlets() { return *m_outlets; }
+    CountryLoader &countries() { return *m_countries; }
     const Clock &clock() const { return m_clock; }
     QTimer &secondTimer() { return m_secondTimer; }
 
@@ -117,6 +120,8 @@ private:
     // Desktop notifications and push: told of the pop-ups' alarms and the feed's news.
     void wireOutlets();
     void tellLowerCaseCalls();
+    void wireCountries();
+    void loadCountryFile();
 
     QDir m_workDir;
     MessageSink &m_messages;
@@ -138,6 +143,8 @@ private:
     std::unique_ptr<RigControl> m_rig;
     std::unique_ptr<ConfigSaver> m_configSaver;
     std::unique_ptr<AlarmOutlets> m_outlets;
+    std::unique_ptr<CountryLoader> m_countries;
+    std::unique_ptr<SpotterFilter> m_spotterFilter;
 
     QTimer m_secondTimer;
     QString m_status = QStringLiteral("Init");

@@ -1,5 +1,6 @@
 #include "outlets/alarm_outlets.h"
 
+#include "country/country_loader.h"
 #include "model/settings.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -63,16 +64,21 @@ void AlarmOutlets::later(std::function<void()> work)
         m_deferTimer.start();
 }
 
+const CountryTable *AlarmOutlets::countryTable() const
+{
+    return m_countries ? m_countries->table() : nullptr;
+}
+
 void AlarmOutlets::callAlarmShown(int entry, const QString &call, const QString &text, const QString &qrg)
 {
     if (anyOn())
-        later([=, this] { alarmShown(OutletAlarm::callAlarm(entry, call, text, qrg)); });
+        later([=, this] { alarmShown(OutletAlarm::callAlarm(entry, call, text, qrg, countryTable())); });
 }
 
 void AlarmOutlets::portableAlarmShown(const QString &call, const QString &qrg)
 {
     if (anyOn())
-        later([=, this] { alarmShown(OutletAlarm::portableAlarm(call, qrg)); });
+        later([=, this] { alarmShown(OutletAlarm::portableAlarm(call, qrg, countryTable())); });
 }
 
 void AlarmOutlets::neededAlarmShown(const NeededCaptions &captions)

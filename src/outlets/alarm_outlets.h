@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+class CountryLoader;
 class Settings;
 
 // Where an alarm goes beyond the pop-up and the sound: the desktop's notifications ($NOTIFY) and a push
@@ -21,6 +22,8 @@ class AlarmOutlets final : public QObject {
 public:
     explicit AlarmOutlets(Settings &settings, PushRateLimiter::Now now = {}, QObject *parent = nullptr);
 
+    // Alarms name their call's entity from here once a country file is loaded.
+    void useCountries(CountryLoader &countries) { m_countries = &countries; }
     // A pop-up was raised: to the desktop and to the phone, now.
     void alarmShown(const OutletAlarm &alarm);
     // The same from the pop-ups' signals, after what the alarm does itself.
@@ -48,7 +51,10 @@ private:
     void later(std::function<void()> work);
     void push(const OutletAlarm &alarm);
 
+    const CountryTable *countryTable() const;
+
     Settings &m_settings;
+    CountryLoader *m_countries = nullptr;
     DesktopNotifier m_desktop;
     PushRateLimiter m_limiter;
     PushSender m_sender;

@@ -27,16 +27,17 @@ QString OutletAlarm::line() const
     return body.isEmpty() ? summary : summary + u": "_s + body;
 }
 
-OutletAlarm OutletAlarm::callAlarm(int entry, const QString &call, const QString &text, const QString &qrg)
+OutletAlarm OutletAlarm::callAlarm(int entry, const QString &call, const QString &text, const QString &qrg,
+                                   const CountryTable *countries)
 {
     OutletAlarm alarm{call, qrg,  frequency(call, qrg), text, u"VemrokAlarm: "_s + call, u"radio,call"_s, 4,
                       {},   false};
-    AlarmEventJson::appendCallAlarm(alarm.json, entry, call, text, qrg);
+    AlarmEventJson::appendCallAlarm(alarm.json, entry, call, text, qrg, countries);
     alarm.json.chop(1);
     return alarm;
 }
 
-OutletAlarm OutletAlarm::portableAlarm(const QString &call, const QString &qrg)
+OutletAlarm OutletAlarm::portableAlarm(const QString &call, const QString &qrg, const CountryTable *countries)
 {
     OutletAlarm alarm{call,
                       qrg,
@@ -47,7 +48,7 @@ OutletAlarm OutletAlarm::portableAlarm(const QString &call, const QString &qrg)
                       3,
                       {},
                       false};
-    AlarmEventJson::appendPortableAlarm(alarm.json, call, qrg);
+    AlarmEventJson::appendPortableAlarm(alarm.json, call, qrg, countries);
     alarm.json.chop(1);
     return alarm;
 }

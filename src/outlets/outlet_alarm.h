@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class CountryTable;
+
 // A needed alarm as its pop-up shows it; reasonKey as events name it ("new_entity"), reasonText as the
 // pop-up says it ("new one").
 struct NeededCaptions {
@@ -31,8 +33,11 @@ struct OutletAlarm {
     // The push's text line: "TS0EST 14025.0 kHz: TS0EST is on the air".
     QString line() const;
 
-    static OutletAlarm callAlarm(int entry, const QString &call, const QString &text, const QString &qrg);
-    static OutletAlarm portableAlarm(const QString &call, const QString &qrg);
+    // With a country table the JSON names the call's entity, as the event stream does.
+    static OutletAlarm callAlarm(int entry, const QString &call, const QString &text, const QString &qrg,
+                                 const CountryTable *countries = nullptr);
+    static OutletAlarm portableAlarm(const QString &call, const QString &qrg,
+                                     const CountryTable *countries = nullptr);
     static OutletAlarm neededAlarm(const NeededCaptions &captions);
     static OutletAlarm feed(bool down);
     // count alarms were held back by the rate limit; last is the newest of them.

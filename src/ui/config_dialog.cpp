@@ -12,6 +12,7 @@
 #include "ui/notifications_section.h"
 #include "ui/qt_sound_player.h"
 #include "ui/rig_section.h"
+#include "ui/spotter_continent_box.h"
 #include "ui/switch_binding.h"
 #include "ui/twips.h"
 
@@ -74,6 +75,8 @@ ConfigDialog::ConfigDialog(AppCore &core, MessageSink &messages, QWidget *parent
     // beside the file list, the others stack in a column at the right.
     addSection(new RigSection(m_core, this));
     addSection(new NotificationsSection(m_core, this));
+    // Acts at once on every click, so it needs no storing: it sits in the free space below the call.
+    twips::place(*new SpotterContinentBox(m_core.settings(), this), 120, 1560, 5400, 735);
 
     connect(&m_core.alarmList(), &AlarmList::structureChanged, this, &ConfigDialog::updateDeleteButton);
     updateDeleteButton();

@@ -148,8 +148,10 @@ MainWindow::MainWindow(AppCore &core, MessageSink &messages, QWidget *parent)
 
     m_callAlarm = std::make_unique<AlarmWindow>(m_core.notifier(), AlarmNotifier::Kind::Call);
     m_portableAlarm = std::make_unique<AlarmWindow>(m_core.notifier(), AlarmNotifier::Kind::Portable);
-    for (AlarmWindow *alarm : {m_callAlarm.get(), m_portableAlarm.get()})
+    for (AlarmWindow *alarm : {m_callAlarm.get(), m_portableAlarm.get()}) {
         connect(alarm, &AlarmWindow::tuneRequested, &m_core.rig(), &RigControl::tune);
+        alarm->setCountries(m_core.countries());
+    }
     connect(&m_core.settings(), &Settings::textChanged, this, [this](Settings::Text which) {
         if (which == Settings::Text::RigModel || which == Settings::Text::RigPath ||
             which == Settings::Text::RigSpeed)
