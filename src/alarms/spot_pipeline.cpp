@@ -1,6 +1,7 @@
 #include "alarms/spot_pipeline.h"
 
 #include "alarms/alarm_matcher.h"
+#include "alarms/needed_alarm.h"
 #include "spots/cluster_message.h"
 #include "spots/display_filter.h"
 #include "spots/message_log.h"
@@ -31,6 +32,8 @@ void SpotPipeline::processLine(const QString &line)
         return;
     m_matcher.checkPortableAlarm(*spot);
     m_matcher.matchAlarmList(*spot);
+    if (m_needed)
+        m_needed->check(*spot);
     if (!passesDisplayFilter(*spot, m_settings))
         return;
     m_messageLog.append(line);

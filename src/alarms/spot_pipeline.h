@@ -5,6 +5,7 @@
 
 class AlarmMatcher;
 class MessageLog;
+class NeededAlarm;
 class Settings;
 
 // The road of one received line: parse it, then the portable alarm, the alarm-list match and last
@@ -17,6 +18,8 @@ public:
                  QObject *parent = nullptr);
 
     void processLine(const QString &line);
+    // Asked about every spot after the call alarms; none by default.
+    void setNeededAlarm(NeededAlarm *needed) { m_needed = needed; }
 
 signals:
     void spotShown(const QString &line);
@@ -27,4 +30,5 @@ private:
     Settings &m_settings;
     AlarmMatcher &m_matcher;
     MessageLog &m_messageLog;
+    NeededAlarm *m_needed = nullptr;
 };

@@ -5,9 +5,14 @@
 #include "alarms/alarm_notifier.h"
 #include "alarms/block_timers.h"
 #include "alarms/feed_watch.h"
+#include "alarms/needed_alarm.h"
 #include "alarms/sound_output.h"
 #include "alarms/spot_pipeline.h"
 #include "app/message_sink.h"
+#include "country/country_file.h"
+#include "country/country_loader.h"
+#include "country/log_watcher.h"
+#include "country/worked_index.h"
 #include "link/cluster_link.h"
 #include "link/server_log.h"
 #include "model/alarm_list.h"
@@ -37,7 +42,9 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_history(std::make_unique<AlarmHistory>(workDir, clock)),
       m_rig(std::make_unique<RigControl>(*m_settings)),
       m_configSaver(
-          std::make_unique<ConfigSaver>(workDir.filePath(ConfigFile::kFileName), *m_settings, *m_alarmList))
+          std::make_unique<ConfigSaver>(workDir.filePath(ConfigFile::kFileName), *m_settings, *m_alarmList)),
+      m_country(std::make_unique<CountryLoader>()), m_logWatcher(std::make_unique<LogWatcher>()),
+      m_needed(std::make_unique<NeededAlarm>(*m_settings, *m_sound, clock))
 {
     m_rigStatusTimer.setSingleShot(true);
     m_rigStatusTimer.setInterval(kRigStatusMs);
@@ -89,6 +96,7 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
                 m_portableModel->record(call, qrg, m_clock.timeText());
                 m_history->record(QStringLiteral("portable"), call, qrg, QString());
             });
+    wireNeeded();
 }
 
 void AppCore::onConnectionChanged(int state, const QString &detail)
@@ -113,6 +121,73 @@ void AppCore::onConnectionChanged(int state, const QString &detail)
 }
 
 AppCore::~AppCore() = default;
+
+void AppCore::wireNeeded()
+{
+    m_pipeline->setNeededAlarm(m_needed.get());
+    connect(m_country.get(), &CountryLoader::loaded, this, [this] {
+        m_countryFailed = false;
+        updateNeeded();
+    });
+    connect(m_country.get(), &CountryLoader::failed, this, [this] {
+        m_countryFailed = true;
+        updateNeeded();
+    });
+    connect(m_settings.get(), &Settings::switchChanged, this, [this](Settings::Switch which) {
+        if (which == Settings::Switch::Needed)
+            updateNeeded();
+    });
+    connect(m_settings.get(), &Settings::textChanged, this, [this](Settings::Text which) {
+        if (which == Settings::Text::LogAdif)
+            updateNeeded();
+    });
+    connect(m_logWatcher.get(), &LogWatcher::indexRead, this,
+            [this](const std::shared_ptr<const WorkedIndex> &index) {
+                m_needed->setWorkedIndex(index);
+                tellNeeded(QStringLiteral("log read: %1 CW QSOs, %2 entities")
+                               .arg(index->cwQsoCount())
+                               .arg(index->entityCount(m_settings->isOn(Settings::Switch::NeedConf))));
+            });
+    connect(m_logWatcher.get(), &LogWatcher::readFailed, this, [this](const QString &reason) {
+        m_needed->setWorkedIndex(m_logWatcher->index());
+        tellNeeded(QStringLiteral("needed alarms: the log %1 cannot be read (%2)")
+                       .arg(m_settings->text(Settings::Text::LogAdif), reason));
+    });
+    connect(m_needed.get(), &NeededAlarm::alarmShown, this, [this](const NeededAlarm::Captions &alarm) {
+        m_history->record(QStringLiteral("needed"), alarm.call, alarm.qrg,
+                          QStringLiteral("%1: %2 (%3)")
+                              .arg(alarm.entity, NeededAlarm::reasonText(alarm.reason), alarm.band));
+    });
+}
+
+void AppCore::updateNeeded()
+{
+    const bool on = m_settings->isOn(Settings::Switch::Needed);
+    QString path = m_settings->text(Settings::Text::LogAdif).trimmed();
+    if (path.startsWith(QStringLiteral("~/")))
+        path.replace(0, 1, QDir::homePath());
+    const auto table = m_country->sharedTable();
+    m_needed->setCountryTable(table);
+    // Off, the log is neither read nor watched.
+    m_logWatcher->watch(on && !path.isEmpty() ? m_workDir.absoluteFilePath(path) : QString(), table);
+    m_needed->setWorkedIndex(m_logWatcher->index());
+    if (!on)
+        m_neededTold.clear();
+    else if (path.isEmpty())
+        tellNeeded(QStringLiteral("needed alarms are off: no ADIF log set ($LOGADIF in Config)"));
+    else if (m_countryFailed)
+        tellNeeded(QStringLiteral("needed alarms are off: no country file"));
+}
+
+void AppCore::tellNeeded(const QString &text)
+{
+    if (text == m_neededTold)
+        return;
+    m_neededTold = text;
+    // Shown like a radio's answer: for a while, then the link's status is back.
+    showStatus(text);
+    m_rigStatusTimer.start();
+}
 
 QString AppCore::configPath() const
 {
@@ -154,6 +229,7 @@ void AppCore::startUp()
                       m_alarmList->at(0).blockTimer, QStringLiteral("30")});
 
     readConfig();
+    m_country->load(CountryFile::locate(m_workDir, m_settings->text(Settings::Text::CtyFile)));
     openServerLog();
     // Nobody clicks before start-up is over: a radio setting that cannot work is said now.
     if (const QString problem = m_rig->settingsProblem(); !problem.isEmpty())

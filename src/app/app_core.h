@@ -15,9 +15,12 @@ class AlarmNotifier;
 class Clock;
 class ClusterLink;
 class ConfigSaver;
+class CountryLoader;
 class FeedWatch;
+class LogWatcher;
 class MessageLog;
 class MessageSink;
+class NeededAlarm;
 class PortableTableModel;
 class RigControl;
 class ServerLog;
@@ -87,6 +90,9 @@ public:
     ActivityTableModel &activityModel() { return *m_activityModel; }
     PortableTableModel &portableModel() { return *m_portableModel; }
     RigControl &rig() { return *m_rig; }
+    CountryLoader &country() { return *m_country; }
+    LogWatcher &logWatcher() { return *m_logWatcher; }
+    NeededAlarm &neededAlarm() { return *m_needed; }
     const Clock &clock() const { return m_clock; }
     QTimer &secondTimer() { return m_secondTimer; }
 
@@ -102,6 +108,10 @@ private:
     void connectToServer();
     void onConnectionChanged(int state, const QString &detail);
     void tellWriteFailed(const QString &error);
+    // Needed alarms: the log read while they are on and a country file is there; why not, told once.
+    void wireNeeded();
+    void updateNeeded();
+    void tellNeeded(const QString &text);
 
     QDir m_workDir;
     MessageSink &m_messages;
@@ -122,6 +132,9 @@ private:
     std::unique_ptr<AlarmHistory> m_history;
     std::unique_ptr<RigControl> m_rig;
     std::unique_ptr<ConfigSaver> m_configSaver;
+    std::unique_ptr<CountryLoader> m_country;
+    std::unique_ptr<LogWatcher> m_logWatcher;
+    std::unique_ptr<NeededAlarm> m_needed;
 
     QTimer m_secondTimer;
     QString m_status = QStringLiteral("Init");
@@ -136,4 +149,6 @@ private:
     bool m_exited = false;
     // Between a loss of the link and its next login; the history gets one line for each end.
     bool m_outage = false;
+    bool m_countryFailed = false;
+    QString m_neededTold;
 };
