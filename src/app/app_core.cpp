@@ -133,13 +133,18 @@ void AppCore::wireNeeded()
         m_countryFailed = true;
         updateNeeded();
     });
-    connect(m_settings.get(), &Settings::switchChanged, this, [this](Settings::Switch which) {
+    // Looked at once the change is over: config.txt sets the switch before the log's path.
+    const auto later = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { updateNeeded(); }, Qt::QueuedConnection);
+    };
+    connect(m_settings.get(), &Settings::switchChanged, this, [later](Settings::Switch which) {
         if (which == Settings::Switch::Needed)
-            updateNeeded();
+            later();
     });
-    connect(m_settings.get(), &Settings::textChanged, this, [this](Settings::Text which) {
+    connect(m_settings.get(), &Settings::textChanged, this, [later](Settings::Text which) {
         if (which == Settings::Text::LogAdif)
-            updateNeeded();
+            later();
     });
     connect(m_logWatcher.get(), &LogWatcher::indexRead, this,
             [this](const std::shared_ptr<const WorkedIndex> &index) {

@@ -8,6 +8,7 @@
 #include "rig/hamlib_catalog.h"
 #include "rig/rig_control.h"
 #include "ui/layout_fonts.h"
+#include "ui/log_section.h"
 #include "ui/qt_sound_player.h"
 #include "ui/switch_binding.h"
 #include "ui/twips.h"
@@ -124,6 +125,9 @@ ConfigDialog::ConfigDialog(AppCore &core, MessageSink &messages, QWidget *parent
     connect(m_testSound, &QPushButton::clicked, this, &ConfigDialog::testSound);
 
     buildRadioGroup();
+    m_logSection = new LogSection(m_core.settings(), this);
+    twips::place(*m_logSection, 10440, 5280, 4920, 2400);
+    setFixedSize(twips::size(15480, 9210));
 
     auto *quitButton =
         addButton(QStringLiteral("ButtonConfigQuit"), QStringLiteral("Quit"), 9000, 8520, 1215, 495);
@@ -210,6 +214,7 @@ void ConfigDialog::refill()
     m_servers->addItems(serverPresets());
     updateEntryButtons();
     refillRadio();
+    m_logSection->load();
 }
 
 void ConfigDialog::buildRadioGroup()
@@ -387,6 +392,7 @@ void ConfigDialog::quit()
     settings.setText(Settings::Text::RigSpeed, m_rigSpeed->currentText());
     m_editCallNr = m_alarmNr->text().toInt() - 1;
     storeEntryFields(m_editCallNr);
+    m_logSection->store();
     m_core.setConfigCallNr(0);
     m_core.applyLogSwitch();
     hide();

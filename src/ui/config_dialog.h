@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
+class LogSection;
 class QPushButton;
 class QScrollBar;
 
@@ -89,4 +90,5 @@ private:
     QLineEdit *m_rigPath = nullptr;
     QComboBox *m_rigSpeed = nullptr;
     QLabel *m_rigAnswer = nullptr;
+    LogSection *m_logSection = nullptr;
 };
