@@ -11,6 +11,7 @@
 
 class Clock;
 class CountryTable;
+struct Entity;
 class Settings;
 class SoundOutput;
 struct SpotView;
@@ -25,6 +26,8 @@ public:
     // Skimmers spot a rare station every minute or so: the same call on the same band alarms again only
     // after this long.
     static constexpr qint64 kRepeatMs = qint64{10} * 60 * 1000;
+    // Calls whose entity is remembered: more than a contest weekend spots, at about 16 bytes each.
+    static constexpr qsizetype kRememberedCalls = 65536;
 
     struct Captions {
         QString call;
@@ -62,6 +65,7 @@ signals:
     void alarmHidden();
 
 private:
+    const Entity *entityOf(QStringView call);
     bool repeatsTooSoon(const QString &call, Band band);
 
     Settings &m_settings;
@@ -69,6 +73,8 @@ private:
     const Clock &m_clock;
     std::shared_ptr<const CountryTable> m_table;
     std::shared_ptr<const WorkedIndex> m_index;
+    // The entity of each call seen (null: none), pointing into m_table; the call packed into its key.
+    QHash<quint64, const Entity *> m_entities;
     // When each call last alarmed on a band ("DL1ABC" + band index), ms since the epoch.
     QHash<QString, qint64> m_lastAlarm;
     Captions m_captions;
