@@ -30,9 +30,10 @@ struct LinkRig {
         server.listen(QHostAddress::LocalHost);
         // No attempt of its own while an input runs: every connection is made here.
         link.setTiming({.firstRetry = 1h, .maxRetry = 1h, .idleTimeout = 1h});
-        QObject::connect(&link, &ClusterLink::lineReceived, &link, [this](const QString &line) {
-            lineBeforeLogin |= link.loginState() != ClusterLink::LoginState::LoggedIn;
-            lines.append(line);
+        QObject::connect(&link, &ClusterLink::linesReceived, &link, [this](const QString &arrival) {
+            lineBeforeLogin |= !link.isLoggedIn();
+            lines.append(arrival.split(u'\n'));
+            lines.removeLast(); // after the last LF
         });
     }
 };

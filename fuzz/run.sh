@@ -7,7 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 target=${1:-}; target=${target#fuzz_}
 seconds=${2:?usage: $0 TARGET SECONDS [libFuzzer options...]}
 shift 2
-[[ $target =~ ^(receive_path|cluster_link|config_file|adif_reader)$ ]] || { echo "unknown target: $target" >&2; exit 2; }
+[[ $target =~ ^(receive_path|cluster_link|config_file|country_file|adif_reader)$ ]] || { echo "unknown target: $target" >&2; exit 2; }
 packages=(clang-14 libclang-rt-14-dev cmake qt6-base-dev)
 dpkg -s "${packages[@]}" >/dev/null 2>&1 ||
   { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}"; }
@@ -25,7 +25,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 export QT_LOGGING_RULES=${QT_LOGGING_RULES:-'*.warning=false'}
 dict=()
 case $target in
-  config_file) ;;
+  config_file | country_file) ;;
   adif_reader) dict=(-dict="$root/fuzz/adif.dict") ;;
   *) dict=(-dict="$root/fuzz/spot_stream.dict") ;;
 esac

@@ -35,7 +35,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vemrok.invalid/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # On top of dpkg-shlibdeps' list (Debian 12 ships Qt's X11 platform plugin in libqt6gui6, and Qt 6.4
 # plays a QSoundEffect through libpulse, not GStreamer): the fonts the window layout is measured in, and
-# the sound server the desktop normally runs.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
+# the sound server the desktop normally runs; the country file the calls are resolved by.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, hamradio-files")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
 include(CPack)

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins
   libgl1-mesa-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good fonts-liberation2 xvfb xauth
-  python3 pkg-config libhamlib-dev libhamlib-utils)
+  python3 pkg-config libhamlib-dev libhamlib-utils hamradio-files)
 # Callers add what only they need (packaging tools, say), separated by blanks.
 read -r -a extra <<<"${VEMROK_EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}")

@@ -2,8 +2,13 @@
 #include "app/json_event_writer.h"
 #include "app/unix_signal_watcher.h"
 #include "app/working_folder.h"
+#include "country/country_file.h"
+#include "country/country_table.h"
 #include "link/demo_spot_source.h"
+#include "model/alarm_list.h"
 #include "model/clock.h"
+#include "model/config_file.h"
+#include "model/settings.h"
 #include "ui/main_window.h"
 #include "ui/message_box_sink.h"
 #include "ui/qt_sound_player.h"
@@ -103,10 +108,41 @@ void tellAlreadyRunning(const QDir &workDir, bool headless)
     events.flush();
 }
 
+// "--lookup CALL...": the country file's answer for each call, one tab-separated line each.
+int runLookup(const QDir &workDir, const QStringList &calls)
+{
+    Settings settings;
+    settings.applyDefaults();
+    AlarmList list;
+    ConfigFile::read(workDir.filePath(ConfigFile::kFileName), settings, list);
+    QString error;
+    const auto table =
+        CountryFile::load(CountryFile::locate(workDir, settings.text(Settings::Text::CtyFile)), &error);
+    if (!table) {
+        std::fprintf(stderr, "vemrok-alarm: %s\n", error.toLocal8Bit().constData());
+        return 2;
+    }
+    QByteArray out;
+    for (const QString &call : calls) {
+        QStringList fields(call);
+        if (const std::optional<Resolved> resolved = table->resolve(call)) {
+            const Entity &entity = *resolved->entity;
+            fields << entity.name << entity.primaryPrefix << resolved->continent
+                   << QString::number(resolved->cqZone) << QString::number(resolved->ituZone)
+                   << QString::number(entity.dxcc);
+        } else {
+            fields << QStringList(6);
+        }
+        out += fields.join(u'\t').toUtf8() + '\n';
+    }
+    std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
+    return 0;
+}
+
 bool wantsWindows(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i) {
-        for (const char *option : {"--headless", "-h", "--help", "--version"}) {
+        for (const char *option : {"--headless", "-h", "--help", "--version", "--lookup"}) {
             if (qstrcmp(argv[i], option) == 0)
                 return false;
         }
@@ -158,7 +194,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption demoOption(
         QStringLiteral("demo"),
         QStringLiteral("Connect to a built-in demo spot source instead of the configured server."));
-    parser.addOptions({helpOption, versionOption, headlessOption, demoOption, dirOption});
+    const QCommandLineOption lookupOption(
+        QStringLiteral("lookup"),
+        QStringLiteral("Print entity, prefix, continent, CQ and ITU zone and DXCC number of each CALL."));
+    parser.addOptions({helpOption, versionOption, headlessOption, demoOption, dirOption, lookupOption});
+    parser.addPositionalArgument(QStringLiteral("CALL"), QStringLiteral("Calls for --lookup."),
+                                 QStringLiteral("[CALL...]"));
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
         return 2;
@@ -173,6 +214,9 @@ int main(int argc, char *argv[])
     }
     const QString folder = chooseWorkingFolder(parser.value(dirOption), QDir::currentPath(), QDir::homePath(),
                                                qEnvironmentVariable("XDG_DATA_HOME"));
+    // Looking up only reads: no folder is created or locked.
+    if (parser.isSet(lookupOption))
+        return runLookup(QDir(folder), parser.positionalArguments());
     // A folder of our own is created when missing; a folder given with -C must exist.
     if (!parser.isSet(dirOption) && !QDir().mkpath(folder)) {
         std::fprintf(stderr, "vemrok-alarm: cannot create folder %s\n", qPrintable(folder));

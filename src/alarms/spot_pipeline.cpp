@@ -2,6 +2,7 @@
 
 #include "alarms/alarm_matcher.h"
 #include "alarms/needed_alarm.h"
+#include "country/spotter_filter.h"
 #include "spots/cluster_message.h"
 #include "spots/display_filter.h"
 #include "spots/message_log.h"
@@ -13,7 +14,18 @@ SpotPipeline::SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog
 {
 }
 
-void SpotPipeline::processLine(const QString &line)
+void SpotPipeline::processLines(QStringView lines)
+{
+    for (qsizetype from = 0; from < lines.size();) {
+        qsizetype end = lines.indexOf(u'\n', from);
+        if (end < 0)
+            end = lines.size();
+        processLine(lines.sliced(from, end - from));
+        from = end + 1;
+    }
+}
+
+void SpotPipeline::processLine(QStringView line)
 {
     if (line.size() < 2 || line[0] != u'D' || line[1] != u'X') {
         const qsizetype spotStart = spotRecordStart(line);
@@ -22,13 +34,16 @@ void SpotPipeline::processLine(const QString &line)
         const std::optional<ClusterMessage> message = parseClusterMessage(line);
         if (!message || !passesMessageFilter(*message, m_settings))
             return;
-        m_messageLog.append(line);
-        emit talkShown(line);
+        const QString shown = line.toString();
+        m_messageLog.append(shown);
+        emit talkShown(shown);
         return;
     }
     // Taken apart as views into the line: nothing is copied unless a field is kept.
     const std::optional<SpotView> spot = parseSpotView(line);
     if (!spot)
+        return;
+    if (m_spotterFilter && !m_spotterFilter->passes(line))
         return;
     m_matcher.checkPortableAlarm(*spot);
     m_matcher.matchAlarmList(*spot);
@@ -36,6 +51,7 @@ void SpotPipeline::processLine(const QString &line)
         m_needed->check(*spot);
     if (!passesDisplayFilter(*spot, m_settings))
         return;
-    m_messageLog.append(line);
-    emit spotShown(line);
+    const QString shown = line.toString();
+    m_messageLog.append(shown);
+    emit spotShown(shown);
 }

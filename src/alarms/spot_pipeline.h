@@ -2,11 +2,13 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringView>
 
 class AlarmMatcher;
 class MessageLog;
 class NeededAlarm;
 class Settings;
+class SpotterFilter;
 
 // The road of one received line: parse it, then the portable alarm, the alarm-list match and last
 // the display decision, in that fixed order. A line that holds no spot may be a talk or an announcement,
@@ -17,7 +19,11 @@ public:
     SpotPipeline(Settings &settings, AlarmMatcher &matcher, MessageLog &messageLog,
                  QObject *parent = nullptr);
 
-    void processLine(const QString &line);
+    void processLine(QStringView line);
+    // The lines of one arrival, each ended by LF, one after the other.
+    void processLines(QStringView lines);
+    // $SPOTTERCONT: spots it refuses go no further than the parser.
+    void setSpotterFilter(const SpotterFilter *filter) { m_spotterFilter = filter; }
     // Asked about every spot after the call alarms; none by default.
     void setNeededAlarm(NeededAlarm *needed) { m_needed = needed; }
 
@@ -30,5 +36,6 @@ private:
     Settings &m_settings;
     AlarmMatcher &m_matcher;
     MessageLog &m_messageLog;
+    const SpotterFilter *m_spotterFilter = nullptr;
     NeededAlarm *m_needed = nullptr;
 };

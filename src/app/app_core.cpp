@@ -11,7 +11,9 @@
 #include "app/message_sink.h"
 #include "country/country_file.h"
 #include "country/country_loader.h"
+#include "country/country_table.h"
 #include "country/log_watcher.h"
+#include "country/spotter_filter.h"
 #include "country/worked_index.h"
 #include "link/cluster_link.h"
 #include "link/server_log.h"
@@ -43,8 +45,18 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_rig(std::make_unique<RigControl>(*m_settings)),
       m_configSaver(
           std::make_unique<ConfigSaver>(workDir.filePath(ConfigFile::kFileName), *m_settings, *m_alarmList)),
-      m_country(std::make_unique<CountryLoader>()), m_logWatcher(std::make_unique<LogWatcher>()),
+      m_countries(std::make_unique<CountryLoader>()),
+      m_spotterFilter(std::make_unique<SpotterFilter>(*m_settings, *m_countries)),
+      m_logWatcher(std::make_unique<LogWatcher>()),
       m_needed(std::make_unique<NeededAlarm>(*m_settings, *m_sound, clock))
+{
+    wire();
+    wireCountries();
+    wireNeeded();
+}
+
+// How the parts talk to each other, all in one place.
+void AppCore::wire()
 {
     m_rigStatusTimer.setSingleShot(true);
     m_rigStatusTimer.setInterval(kRigStatusMs);
@@ -59,8 +71,7 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
             &ConfigSaver::markEdited);
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &AppCore::tickSecond);
-    connect(m_link.get(), &ClusterLink::lineReceived, this,
-            [this](const QString &line) { processLine(line); });
+    connect(m_link.get(), &ClusterLink::linesReceived, m_pipeline.get(), &SpotPipeline::processLines);
     connect(m_link.get(), &ClusterLink::statusChanged, this, [this](const QString &text) {
         setStatus(text == kTryConnect && !m_portNote.isEmpty() ? text + m_portNote : text);
     });
@@ -71,10 +82,12 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
         }
         m_feedWatch->linkRestored();
     });
-    connect(m_link.get(), &ClusterLink::connectionChanged, this,
-            [this](ClusterLink::Connection state, const QString &detail, int) {
-                onConnectionChanged(static_cast<int>(state), detail);
-            });
+    connect(m_link.get(), &ClusterLink::connectionChanged, this, &AppCore::onConnectionChanged);
+    // A new own call is used at once; a new server waits for the next start, as the dialog says.
+    connect(m_settings.get(), &Settings::textChanged, this, [this](Settings::Text which) {
+        if (which == Settings::Text::OwnCall)
+            m_link->reconnectNow();
+    });
     // Queued: the operator's message box must not run inside the socket's handler.
     connect(
         m_link.get(), &ClusterLink::serverLogFailed, this,
@@ -96,12 +109,11 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
                 m_portableModel->record(call, qrg, m_clock.timeText());
                 m_history->record(QStringLiteral("portable"), call, qrg, QString());
             });
-    wireNeeded();
 }
 
-void AppCore::onConnectionChanged(int state, const QString &detail)
+void AppCore::onConnectionChanged(ClusterLink::Connection state, const QString &detail)
 {
-    switch (static_cast<ClusterLink::Connection>(state)) {
+    switch (state) {
     case ClusterLink::Connection::Lost:
         if (!m_outage && !m_exited) {
             m_outage = true;
@@ -122,14 +134,40 @@ void AppCore::onConnectionChanged(int state, const QString &detail)
 
 AppCore::~AppCore() = default;
 
+void AppCore::wireCountries()
+{
+    // A file named in Config is read at once; config.txt's own is read by startUp.
+    connect(m_settings.get(), &Settings::textChanged, this, [this](Settings::Text which) {
+        if (which == Settings::Text::CtyFile && m_secondTimer.isActive())
+            loadCountryFile();
+    });
+    m_pipeline->setSpotterFilter(m_spotterFilter.get());
+    connect(m_countries.get(), &CountryLoader::failed, this, [this](const QString &reason) {
+        m_messages.show(reason + QStringLiteral("; calls are shown without their country."));
+    });
+    connect(m_countries.get(), &CountryLoader::loaded, this,
+            [this](const std::shared_ptr<const CountryTable> &table, qint64) {
+                if (table->malformedCount() > 0)
+                    showStatus(QStringLiteral("country file %1: %2 malformed entries skipped")
+                                   .arg(table->path())
+                                   .arg(table->malformedCount()));
+            });
+}
+
+// In the background: the first picture does not wait for it.
+void AppCore::loadCountryFile()
+{
+    m_countries->load(CountryFile::locate(m_workDir, m_settings->text(Settings::Text::CtyFile)));
+}
+
 void AppCore::wireNeeded()
 {
     m_pipeline->setNeededAlarm(m_needed.get());
-    connect(m_country.get(), &CountryLoader::loaded, this, [this] {
+    connect(m_countries.get(), &CountryLoader::loaded, this, [this] {
         m_countryFailed = false;
         updateNeeded();
     });
-    connect(m_country.get(), &CountryLoader::failed, this, [this] {
+    connect(m_countries.get(), &CountryLoader::failed, this, [this] {
         m_countryFailed = true;
         updateNeeded();
     });
@@ -171,7 +209,7 @@ void AppCore::updateNeeded()
     QString path = m_settings->text(Settings::Text::LogAdif).trimmed();
     if (path.startsWith(QStringLiteral("~/")))
         path.replace(0, 1, QDir::homePath());
-    const auto table = m_country->sharedTable();
+    const auto table = m_countries->sharedTable();
     m_needed->setCountryTable(table);
     // Off, the log is neither read nor watched.
     m_logWatcher->watch(on && !path.isEmpty() ? m_workDir.absoluteFilePath(path) : QString(), table);
@@ -234,7 +272,7 @@ void AppCore::startUp()
                       m_alarmList->at(0).blockTimer, QStringLiteral("30")});
 
     readConfig();
-    m_country->load(CountryFile::locate(m_workDir, m_settings->text(Settings::Text::CtyFile)));
+    loadCountryFile();
     openServerLog();
     // Nobody clicks before start-up is over: a radio setting that cannot work is said now.
     if (const QString problem = m_rig->settingsProblem(); !problem.isEmpty())
@@ -383,6 +421,11 @@ void AppCore::playSound(const QString &fileName)
 void AppCore::processLine(const QString &line)
 {
     m_pipeline->processLine(line);
+}
+
+void AppCore::reconnectNow()
+{
+    m_link->reconnectNow();
 }
 
 void AppCore::tickSecond()

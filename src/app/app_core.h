@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/cluster_link.h"
+
 #include <QDir>
 #include <QObject>
 #include <QString>
@@ -13,7 +15,6 @@ class AlarmList;
 class AlarmMatcher;
 class AlarmNotifier;
 class Clock;
-class ClusterLink;
 class ConfigSaver;
 class CountryLoader;
 class FeedWatch;
@@ -28,6 +29,7 @@ class Settings;
 class SoundOutput;
 class SoundPlayer;
 class SpotPipeline;
+class SpotterFilter;
 
 // The program without its windows: owns the settings, the alarm list and every part of the spot
 // pipeline, and runs the start-up and exit sequences. The GUI and headless mode both drive this.
@@ -66,6 +68,8 @@ public:
     void playSound(const QString &fileName);
     // One received line through the whole pipeline (what the link does for every line).
     void processLine(const QString &line);
+    // The operator's "Reconnect now": a new attempt at once, the back-off started afresh.
+    void reconnectNow();
     // TimerSec: one tick of the block countdowns.
     void tickSecond();
 
@@ -90,7 +94,7 @@ public:
     ActivityTableModel &activityModel() { return *m_activityModel; }
     PortableTableModel &portableModel() { return *m_portableModel; }
     RigControl &rig() { return *m_rig; }
-    CountryLoader &country() { return *m_country; }
+    CountryLoader &countries() { return *m_countries; }
     LogWatcher &logWatcher() { return *m_logWatcher; }
     NeededAlarm &neededAlarm() { return *m_needed; }
     const Clock &clock() const { return m_clock; }
@@ -106,8 +110,11 @@ private:
     void readConfig();
     void openServerLog();
     void connectToServer();
-    void onConnectionChanged(int state, const QString &detail);
+    void wire();
+    void onConnectionChanged(ClusterLink::Connection state, const QString &detail);
     void tellWriteFailed(const QString &error);
+    void wireCountries();
+    void loadCountryFile();
     // Needed alarms: the log read while they are on and a country file is there; why not, told once.
     void wireNeeded();
     void updateNeeded();
@@ -132,7 +139,8 @@ private:
     std::unique_ptr<AlarmHistory> m_history;
     std::unique_ptr<RigControl> m_rig;
     std::unique_ptr<ConfigSaver> m_configSaver;
-    std::unique_ptr<CountryLoader> m_country;
+    std::unique_ptr<CountryLoader> m_countries;
+    std::unique_ptr<SpotterFilter> m_spotterFilter;
     std::unique_ptr<LogWatcher> m_logWatcher;
     std::unique_ptr<NeededAlarm> m_needed;
 

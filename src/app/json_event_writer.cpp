@@ -6,8 +6,11 @@
 #include "alarms/sound_output.h"
 #include "alarms/spot_pipeline.h"
 #include "app/app_core.h"
+#include "country/country_loader.h"
+#include "country/country_table.h"
 #include "link/cluster_link.h"
 #include "model/alarm_list.h"
+#include "spots/spot_parser.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFileDevice>
@@ -189,23 +192,58 @@ void JsonEventWriter::attach(AppCore &core)
                            {"event"_L1, u"connection"},
                            {"state"_L1, connectionStateName(state)}});
             });
-    connect(&core.pipeline(), &SpotPipeline::spotShown, this, [this](const QString &line) {
-        write({{"event"_L1, u"spot"}, {"line"_L1, line}});
+    // With a country file the spots and alarms say the call's entity; a call of none gets "" and DXCC 0
+    // (ADIF's "none"). Without one the events are as they were.
+    CountryLoader &countries = core.countries();
+    connect(&core.pipeline(), &SpotPipeline::spotShown, this, [this, &countries](const QString &line) {
+        const CountryTable *table = countries.table();
+        if (!table) {
+            write({{"event"_L1, u"spot"}, {"line"_L1, line}});
+            return;
+        }
+        const std::optional<SpotView> spot = parseSpotView(line);
+        const std::optional<Resolved> resolved = spot ? table->resolve(spot->call) : std::nullopt;
+        write({{"dxcc"_L1, resolved ? resolved->entity->dxcc : 0},
+               {"entity"_L1, resolved ? QStringView(resolved->entity->name) : QStringView()},
+               {"event"_L1, u"spot"},
+               {"line"_L1, line}});
     });
     connect(&core.pipeline(), &SpotPipeline::talkShown, this, [this](const QString &line) {
         write({{"event"_L1, u"talk"}, {"line"_L1, line}});
     });
     connect(&core.notifier(), &AlarmNotifier::callAlarmShown, this,
-            [this](int entry, const QString &call, const QString &text, const QString &qrg) {
+            [this, &countries](int entry, const QString &call, const QString &text, const QString &qrg) {
+                const CountryTable *table = countries.table();
+                if (!table) {
+                    write({{"call"_L1, call},
+                           {"entry"_L1, entry},
+                           {"event"_L1, u"call_alarm"},
+                           {"qrg"_L1, qrg},
+                           {"text"_L1, text}});
+                    return;
+                }
+                const std::optional<Resolved> resolved = table->resolve(call);
                 write({{"call"_L1, call},
+                       {"dxcc"_L1, resolved ? resolved->entity->dxcc : 0},
+                       {"entity"_L1, resolved ? QStringView(resolved->entity->name) : QStringView()},
                        {"entry"_L1, entry},
                        {"event"_L1, u"call_alarm"},
                        {"qrg"_L1, qrg},
                        {"text"_L1, text}});
             });
     connect(&core.notifier(), &AlarmNotifier::portableAlarmShown, this,
-            [this](const QString &call, const QString &qrg) {
-                write({{"call"_L1, call}, {"event"_L1, u"portable_alarm"}, {"qrg"_L1, qrg}});
+            [this, &countries](const QString &call, const QString &qrg) {
+                const CountryTable *table = countries.table();
+                if (!table) {
+                    write({{"call"_L1, call}, {"event"_L1, u"portable_alarm"}, {"qrg"_L1, qrg}});
+                    return;
+                }
+                const std::optional<Resolved> resolved = table->resolve(call);
+                write({{"call"_L1, call},
+                       {"dxcc"_L1, resolved ? resolved->entity->dxcc : 0},
+                       {"entity"_L1, resolved ? QStringView(resolved->entity->name) : QStringView()},
+                       {"event"_L1, u"portable_alarm"},
+                       {"qrg"_L1, qrg}});
             });
     connect(&core.notifier(), &AlarmNotifier::alarmHidden, this, [this](AlarmNotifier::Kind kind) {
         write({{"event"_L1, u"alarm_hidden"},

@@ -47,7 +47,8 @@ bool isCallText(QStringView text)
     return true;
 }
 
-// Text between `open` and `close` after `from`, or a null view when absent or unterminated.
+// The text between `open` and `close` into `inside` (left null when there is no `open`); false when
+// unterminated.
 bool enclosed(QStringView token, QChar open, QChar close, QStringView &inside)
 {
     const qsizetype begin = token.indexOf(open);
@@ -120,14 +121,23 @@ private:
                 return false;
             match.continent = continent.toString();
         }
-        CountryTable::Index &index = exact ? m_table.m_exactCalls : m_table.m_prefixes;
-        m_table.m_keyTexts.push_back(base.toString());
-        const QStringView key = m_table.m_keyTexts.back();
-        if (index.contains(key))
+        if (exact && base.size() > CountryTable::kPackedLength) {
+            m_table.m_keyTexts.push_back(base.toString());
+            const QStringView key = m_table.m_keyTexts.back();
+            if (!m_table.m_longExactCalls.contains(key))
+                m_table.m_longExactCalls.insert(key, match);
             return true;
-        index.insert(key, match);
+        }
+        // No prefix is near as long as a call.
+        if (base.size() > CountryTable::kPackedLength)
+            return false;
+        QHash<quint64, CountryTable::Match> &index = exact ? m_table.m_exactCalls : m_table.m_prefixes;
+        const quint64 code = CountryTable::pack(base).code;
+        if (index.contains(code))
+            return true;
+        index.insert(code, match);
         if (!exact)
-            m_table.m_longestPrefix = std::max(m_table.m_longestPrefix, key.size());
+            m_table.m_longestPrefix = std::max(m_table.m_longestPrefix, base.size());
         return true;
     }
 
@@ -151,7 +161,7 @@ Entity makeEntity(QStringView name, QStringView primary, QStringView continent, 
 }
 
 // cty.csv: `PFX,Name,DXCC,CONT,CQ,ITU,LAT,LON,TZ,prefixes;` on one line.
-void parseCsv(QStringView text, CountryTableBuilder &builder, CountryTable &table, int &malformed)
+void parseCsv(QStringView text, CountryTableBuilder &builder, int &malformed)
 {
     for (const QStringView line : text.tokenize(u'\n')) {
         const QStringView trimmed = line.trimmed();
@@ -169,7 +179,6 @@ void parseCsv(QStringView text, CountryTableBuilder &builder, CountryTable &tabl
         if (!builder.add(std::move(entity), fields[9].chopped(1)))
             ++malformed;
     }
-    Q_UNUSED(table);
 }
 
 // cty.dat: `Name: CQ: ITU: CONT: LAT: LON: TZ: PFX:` then the prefixes over lines, up to `;`.
@@ -201,7 +210,7 @@ QHash<QString, int> dxccNumbers(const QString &csvPath)
 {
     QHash<QString, int> numbers;
     QFile file(csvPath);
-    if (file.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(csvPath).isFile() || file.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly))
         return numbers;
     const auto table = CountryFile::parse(file.readAll());
     for (const Entity &entity : table->entities())
@@ -237,6 +246,10 @@ std::shared_ptr<const CountryTable> CountryFile::load(const QString &path, QStri
     };
     if (path.isEmpty())
         return fail(QStringLiteral("no country file found (install hamradio-files)"));
+    // Only a plain file: a pipe or a device could keep the reading thread, and a spot waiting for it,
+    // forever.
+    if (QFileInfo(path).exists() && !QFileInfo(path).isFile())
+        return fail(QStringLiteral("country file %1 is not a plain file").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("country file %1 cannot be read: %2").arg(path, file.errorString()));
@@ -264,7 +277,7 @@ std::shared_ptr<CountryTable> CountryFile::parse(QByteArrayView data, const QHas
     if (looksLikeDat(text))
         parseDat(text, builder, dxccByPrefix, malformed);
     else
-        parseCsv(text, builder, *table, malformed);
+        parseCsv(text, builder, malformed);
     table->m_malformed += malformed;
     return table;
 }

@@ -10,30 +10,35 @@ CountryLoader::CountryLoader(QObject *parent) : QObject(parent) {}
 
 CountryLoader::~CountryLoader()
 {
-    // The result the thread posts after this dies with the object's pending events.
+    // The result the thread posts dies with the object's pending events.
     if (m_thread.joinable())
         m_thread.join();
 }
 
 void CountryLoader::load(const QString &path)
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    if (m_pending)
+        finish();
+    m_pending = true;
     m_thread = std::thread([this, path] {
         QElapsedTimer timer;
         timer.start();
-        QString error;
-        std::shared_ptr<const CountryTable> table = CountryFile::load(path, &error);
-        const qint64 microseconds = timer.nsecsElapsed() / 1000;
-        QMetaObject::invokeMethod(
-            this,
-            [this, table, error, microseconds] {
-                m_table = table;
-                if (table)
-                    emit loaded(table, microseconds);
-                else
-                    emit failed(error);
-            },
-            Qt::QueuedConnection);
+        m_result.table = CountryFile::load(path, &m_result.error);
+        m_result.microseconds = timer.nsecsElapsed() / 1000;
+        QMetaObject::invokeMethod(this, &CountryLoader::finish, Qt::QueuedConnection);
     });
+}
+
+void CountryLoader::finish()
+{
+    if (!m_pending)
+        return;
+    m_pending = false;
+    m_thread.join();
+    Result result = std::exchange(m_result, {});
+    m_table = result.table;
+    if (m_table)
+        emit loaded(m_table, result.microseconds);
+    else
+        emit failed(result.error);
 }

@@ -40,7 +40,9 @@ std::optional<Resolved> CountryTable::resolve(QStringView call) const
         buffer[static_cast<std::size_t>(i)] = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
     }
     const QStringView text(buffer.data(), call.size());
-    if (const auto exact = m_exactCalls.constFind(text); exact != m_exactCalls.cend())
+    if (!text.contains(u'/'))
+        return resolveSingle(text, true);
+    if (const Match *exact = findExact(text))
         return fromMatch(*exact);
 
     std::array<QStringView, kMaxParts> parts;
@@ -86,14 +88,56 @@ const Entity *CountryTable::entityForDxcc(int dxcc) const
     return found == m_byDxcc.cend() ? nullptr : &m_entities[static_cast<std::size_t>(*found)];
 }
 
+CountryTable::Packed CountryTable::pack(QStringView upperCall)
+{
+    Packed packed;
+    for (const QChar c : upperCall.first(std::min(upperCall.size(), kPackedLength))) {
+        const char16_t u = c.unicode();
+        quint64 symbol = 0;
+        if (u >= u'0' && u <= u'9')
+            symbol = u - u'0' + 1;
+        else if (u >= u'A' && u <= u'Z')
+            symbol = u - u'A' + 11;
+        else if (u == u'/')
+            symbol = 37;
+        else
+            break;
+        packed.code |= symbol << (6 * (kPackedLength - 1 - packed.length));
+        ++packed.length;
+    }
+    return packed;
+}
+
+const CountryTable::Match *CountryTable::findExact(QStringView call) const
+{
+    if (call.size() > kPackedLength) {
+        const auto found = m_longExactCalls.constFind(call);
+        return found == m_longExactCalls.cend() ? nullptr : &*found;
+    }
+    const Packed packed = pack(call);
+    if (packed.length != call.size())
+        return nullptr;
+    const auto found = m_exactCalls.constFind(packed.code);
+    return found == m_exactCalls.cend() ? nullptr : &*found;
+}
+
+bool CountryTable::isPrefixKey(QStringView part) const
+{
+    const Packed packed = pack(part);
+    return packed.length == part.size() && packed.length <= m_longestPrefix &&
+           m_prefixes.contains(packed.code);
+}
+
 std::optional<Resolved> CountryTable::resolveSingle(QStringView part, bool exactFirst) const
 {
     if (exactFirst) {
-        if (const auto exact = m_exactCalls.constFind(part); exact != m_exactCalls.cend())
+        if (const Match *exact = findExact(part))
             return fromMatch(*exact);
     }
-    for (qsizetype length = std::min(part.size(), m_longestPrefix); length > 0; --length) {
-        if (const auto found = m_prefixes.constFind(part.first(length)); found != m_prefixes.cend())
+    const Packed packed = pack(part);
+    for (qsizetype length = std::min(packed.length, m_longestPrefix); length > 0; --length) {
+        const auto found = m_prefixes.constFind(prefixCode(packed.code, length));
+        if (found != m_prefixes.cend())
             return fromMatch(*found);
     }
     return std::nullopt;

@@ -38,17 +38,33 @@ private:
         int ituZone = 0;
         QString continent;
     };
-    using Index = QHash<QStringView, Match>;
+
+    // Up to kPackedLength characters of [0-9A-Z/] packed 6 bits each, the first highest, so the code of a
+    // call's prefix is the call's code masked. With $SPOTTERCONT the drain resolves every spot's spotter:
+    // an integer hash is a third of a string's.
+    struct Packed {
+        quint64 code = 0;
+        qsizetype length = 0; // characters packed: up to the first one outside the set, at most kPackedLength
+    };
+    static constexpr qsizetype kPackedLength = 10;
+    static Packed pack(QStringView upperCall);
+    static constexpr quint64 prefixCode(quint64 code, qsizetype length)
+    {
+        return length >= kPackedLength ? code : code & ~(~quint64{0} >> (6 * length + 4));
+    }
 
     std::optional<Resolved> resolveSingle(QStringView part, bool exactFirst) const;
     std::optional<Resolved> fromMatch(const Match &match) const;
-    bool isPrefixKey(QStringView part) const { return m_prefixes.contains(part); }
+    bool isPrefixKey(QStringView part) const;
+    const Match *findExact(QStringView call) const;
 
     std::vector<Entity> m_entities;
-    // The texts the index keys view; QString data does not move when the vector grows.
+    QHash<quint64, Match> m_prefixes;
+    QHash<quint64, Match> m_exactCalls;
+    // Exact calls too long to pack, with the texts their keys view (QString data does not move when the
+    // vector grows).
     std::vector<QString> m_keyTexts;
-    Index m_prefixes;
-    Index m_exactCalls;
+    QHash<QStringView, Match> m_longExactCalls;
     QHash<int, int> m_byDxcc;
     qsizetype m_longestPrefix = 0;
     int m_malformed = 0;

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -37,18 +37,6 @@ int wholeSecondsUp(std::chrono::milliseconds duration)
     return static_cast<int>((duration.count() + 999) / 1000);
 }
 
-// Counts the socket handlers on the stack: the socket must not be aborted from inside its own signal.
-class SignalScope {
-public:
-    explicit SignalScope(int &depth) : m_depth(depth) { ++m_depth; }
-    ~SignalScope() { --m_depth; }
-    SignalScope(const SignalScope &) = delete;
-    SignalScope &operator=(const SignalScope &) = delete;
-
-private:
-    int &m_depth;
-};
-
 } // namespace
 
 ClusterLink::ClusterLink(Settings &settings, ServerLog &log, QObject *parent)
@@ -56,14 +44,24 @@ ClusterLink::ClusterLink(Settings &settings, ServerLog &log, QObject *parent)
 {
     for (QTimer *timer : {&m_retryTimer, &m_connectTimer, &m_idleTimer, &m_stableTimer})
         timer->setSingleShot(true);
-    connect(&m_retryTimer, &QTimer::timeout, this, &ClusterLink::connectNow);
+    // A coarse timer may fire early; the idle check counts on never being ahead of the silence it waits for.
+    m_idleTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_retryTimer, &QTimer::timeout, this, [this] {
+        advance(Step::RetryDue);
+        flush();
+    });
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
         lose(QStringLiteral("no answer within %1 s").arg(wholeSecondsUp(m_timing.connectTimeout)));
+        flush();
     });
-    connect(&m_idleTimer, &QTimer::timeout, this, &ClusterLink::onIdleCheck);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        onIdleCheck();
+        flush();
+    });
     connect(&m_stableTimer, &QTimer::timeout, this, [this] {
         m_nextDelay = m_timing.firstRetry;
-        confirmFeed();
+        advance(Step::FeedSeen);
+        flush();
     });
 }
 
@@ -82,16 +80,24 @@ void ClusterLink::start(const QString &host, quint16 port)
 {
     m_host = host;
     m_port = port;
-    m_running = true;
+    ++m_run;
     m_nextDelay = m_timing.firstRetry;
-    connectNow();
+    advance(Step::Start);
+    flush();
 }
 
 void ClusterLink::close()
 {
-    m_running = false;
-    m_retryTimer.stop();
-    detachSocket();
+    ++m_run;
+    advance(Step::Close);
+    flush();
+}
+
+void ClusterLink::reconnectNow()
+{
+    if (m_state == State::Closed)
+        return;
+    start(m_host, m_port);
 }
 
 std::chrono::milliseconds ClusterLink::retryDelay() const
@@ -99,32 +105,139 @@ std::chrono::milliseconds ClusterLink::retryDelay() const
     return m_retryTimer.isActive() ? m_retryTimer.intervalAsDuration() : std::chrono::milliseconds(0);
 }
 
-void ClusterLink::connectNow()
+std::optional<ClusterLink::State> ClusterLink::nextState(State now, Step step)
 {
-    m_retryTimer.stop();
-    detachSocket();
-    if (!m_running)
-        return;
+    const auto from = [now](State expected, State next) -> std::optional<State> {
+        return now == expected ? std::optional(next) : std::nullopt;
+    };
+    switch (step) {
+    case Step::Start:
+        return State::Connecting;
+    case Step::Close:
+        return State::Closed;
+    case Step::TcpConnected:
+        return from(State::Connecting, State::AwaitingPrompt);
+    case Step::PromptSeen:
+        return from(State::AwaitingPrompt, State::CallSent);
+    // Whatever the arrival after the callsign holds, it is the server's answer.
+    case Step::AnswerArrived:
+        return from(State::CallSent, State::LoggedIn);
+    case Step::FeedSeen:
+        return from(State::LoggedIn, State::Feeding);
+    case Step::Lost:
+        if (now == State::Closed || now == State::WaitingToRetry)
+            return std::nullopt;
+        return State::WaitingToRetry;
+    case Step::RetryDue:
+        return from(State::WaitingToRetry, State::Connecting);
+    }
+    return std::nullopt;
+}
 
+bool ClusterLink::advance(Step step, Loss loss, const QString &lossDetail)
+{
+    const std::optional<State> next = nextState(m_state, step);
+    if (!next)
+        return false;
+    const State from = std::exchange(m_state, *next);
+    if (enter(from, loss, lossDetail))
+        return true;
+    m_state = from;
+    return false;
+}
+
+bool ClusterLink::enter(State from, Loss loss, const QString &lossDetail)
+{
+    switch (m_state) {
+    case State::Closed:
+        m_retryTimer.stop();
+        detachSocket();
+        return true;
+    case State::Connecting:
+        m_retryTimer.stop();
+        detachSocket();
+        openSocket();
+        post([this] { emit statusChanged(QStringLiteral("try connect server")); });
+        post([this, endpoint = endpoint()] { emit connectionChanged(Connection::Connecting, endpoint, 0); });
+        // May report a refused connection at once (errorOccurred from inside); lose() copes with that.
+        m_socket->connectToHost(m_host, m_port);
+        return true;
+    case State::AwaitingPrompt:
+        m_connectTimer.stop();
+        m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+        m_lastArrival.start();
+        m_idleTimer.start(m_timing.idleTimeout);
+        post([this, endpoint = endpoint()] { emit connectionChanged(Connection::Connected, endpoint, 0); });
+        return true;
+    case State::CallSent:
+        if (!send(QByteArray(m_settings.ownCall().toUtf8() + "\r\n")))
+            return false;
+        m_callSent.start();
+        // The prompt has no line end; answered, it must not be glued to the front of the next line. Neither
+        // is it the server's answer to the callsign.
+        m_framer.clear();
+        m_lastLine.clear();
+        post([this] { emit statusChanged(QStringLiteral("login to Server")); });
+        return true;
+    case State::LoggedIn:
+        if (!send(kFilterCommand))
+            return false;
+        m_stableTimer.start(m_timing.stableLogin);
+        post([this, text = QStringLiteral("connected to Host: %1 Port:%2").arg(m_host).arg(m_port)] {
+            emit statusChanged(text);
+        });
+        post([this, endpoint = endpoint()] { emit connectionChanged(Connection::LoggedIn, endpoint, 0); });
+        return true;
+    case State::Feeding:
+        post([this, endpoint = endpoint()] { emit feedConfirmed(endpoint); });
+        return true;
+    case State::WaitingToRetry: {
+        detachSocket();
+        m_lastLoss = loss;
+        std::chrono::milliseconds delay = m_timing.maxRetry;
+        // Taking the session straight back would only throw the other client out in turn.
+        if (loss != Loss::TakenOver) {
+            delay = m_nextDelay;
+            m_nextDelay = std::min(delay * 2, m_timing.maxRetry);
+        }
+        // The attempt is a timer event of its own: never reconnect from inside a socket signal.
+        m_retryTimer.start(delay);
+        const QString seconds = QString::number(wholeSecondsUp(delay));
+        // One arg() call each: a "%1" in the server's text must stay text.
+        const QString text =
+            from == State::Connecting
+                ? QStringLiteral("connect failed to %1 (%2), retry in %3 s")
+                      .arg(endpoint(), lossDetail, seconds)
+                : QStringLiteral("connection lost (%1), retry in %2 s").arg(lossDetail, seconds);
+        post([this, text] { emit statusChanged(text); });
+        post([this, detail = lossDetail, seconds = wholeSecondsUp(delay)] {
+            emit connectionChanged(Connection::Lost, detail, seconds);
+        });
+        return true;
+    }
+    }
+    return false;
+}
+
+void ClusterLink::openSocket()
+{
     m_socket = new QTcpSocket(this);
-    ++m_generation;
-    const quint64 generation = m_generation;
     // Bounds what one arrival can hold; beyond it TCP makes the server wait.
     m_socket->setReadBufferSize(kReadBufferSize);
-    connect(m_socket, &QTcpSocket::connected, this, &ClusterLink::onConnected);
+    connect(m_socket, &QTcpSocket::connected, this, [this] {
+        advance(Step::TcpConnected);
+        flush();
+    });
     connect(m_socket, &QTcpSocket::readyRead, this, &ClusterLink::onReadyRead);
-    connect(m_socket, &QTcpSocket::disconnected, this, &ClusterLink::onDisconnected);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, &ClusterLink::onErrorOccurred);
+    connect(m_socket, &QTcpSocket::disconnected, this, [this] {
+        onSocketGone(QStringLiteral("closed by server"));
+        flush();
+    });
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this] {
+        onSocketGone(m_socket->errorString());
+        flush();
+    });
     m_connectTimer.start(m_timing.connectTimeout);
-
-    emit statusChanged(QStringLiteral("try connect server"));
-    if (generation != m_generation)
-        return;
-    emit connectionChanged(Connection::Connecting, endpoint(), 0);
-    if (generation != m_generation)
-        return;
-    // May report a refused connection at once (errorOccurred from inside); lose() copes with that.
-    m_socket->connectToHost(m_host, m_port);
 }
 
 void ClusterLink::detachSocket()
@@ -132,64 +245,48 @@ void ClusterLink::detachSocket()
     m_connectTimer.stop();
     m_idleTimer.stop();
     m_stableTimer.stop();
-    m_connected = false;
-    m_loginState = LoginState::WaitingForPrompt;
     m_callSent.invalidate();
-    m_probed = false;
-    m_feedConfirmed = false;
-    m_lastLine.resize(0);
+    m_lastLine.clear();
     m_framer.clear();
     m_promptTail.clear();
-    m_pendingLines.resize(0);
     if (!m_socket)
         return;
     disconnect(m_socket, nullptr, this, nullptr);
-    // Inside one of its own signals the socket is still in use by Qt; its destructor aborts it then.
-    if (m_socketSignalDepth == 0)
-        m_socket->abort();
+    // Not aborted here: this may run inside one of the socket's own signals. Its destructor aborts it.
     m_socket->deleteLater();
     m_socket = nullptr;
-    ++m_generation;
+}
+
+void ClusterLink::post(std::function<void()> emission)
+{
+    m_outbox.push_back({m_run, std::move(emission)});
+}
+
+void ClusterLink::flush()
+{
+    // A listener may close or restart the link, or run a nested event loop that reads the next arrival:
+    // one emission at a time, each checked when its turn comes.
+    while (!m_outbox.empty()) {
+        const Emission next = std::move(m_outbox.front());
+        m_outbox.pop_front();
+        if (next.run == m_run)
+            next.fire();
+    }
 }
 
 void ClusterLink::lose(const QString &reason, Loss loss, const QString &serverLine)
 {
-    if (!m_socket)
-        return;
-    const bool wasConnected = m_connected;
-    detachSocket();
-    if (!m_running)
-        return;
-
-    m_lastLoss = loss;
-    std::chrono::milliseconds delay = m_timing.maxRetry;
-    // Taking the session straight back would only throw the other client out in turn.
-    if (loss != Loss::TakenOver) {
-        delay = m_nextDelay;
-        m_nextDelay = std::min(delay * 2, m_timing.maxRetry);
-    }
-    // The attempt is a timer event of its own: never reconnect from inside a socket signal.
-    m_retryTimer.start(delay);
-
-    const quint64 generation = m_generation;
-    const int seconds = wholeSecondsUp(delay);
-    const QString detail = loss == Loss::Network ? reason : QStringLiteral("server: ") + serverLine;
-    // One arg() call: a "%1" in the server's text must stay text.
-    emit statusChanged((wasConnected ? QStringLiteral("connection lost (%1), retry in %2 s")
-                                     : QStringLiteral("connect failed (%1), retry in %2 s"))
-                           .arg(detail, QString::number(seconds)));
-    if (generation != m_generation)
-        return;
-    emit connectionChanged(Connection::Lost, detail, seconds);
+    advance(Step::Lost, loss, loss == Loss::Network ? reason : QStringLiteral("server: ") + serverLine);
 }
 
-void ClusterLink::onServerGone(const QString &reason)
+void ClusterLink::onSocketGone(const QString &reason)
 {
     const QString said = lastServerLine();
     if (isTakeOver(said))
         return lose(reason, Loss::TakenOver, said);
     // Once spots have come, a close is no answer to the login, however soon it follows.
-    if (!said.isEmpty() && !m_feedConfirmed && m_callSent.isValid() &&
+    const bool answeringLogin = m_state == State::CallSent || m_state == State::LoggedIn;
+    if (!said.isEmpty() && answeringLogin &&
         std::chrono::milliseconds(m_callSent.elapsed()) < m_timing.rejectWindow)
         return lose(reason, Loss::Rejected, said);
     lose(reason);
@@ -199,8 +296,7 @@ void ClusterLink::keepLastLine(QByteArrayView raw)
 {
     if (raw.trimmed().isEmpty())
         return;
-    m_lastLine.resize(raw.size());
-    std::memcpy(m_lastLine.data(), raw.data(), static_cast<std::size_t>(raw.size()));
+    m_lastLine.assign(raw.data(), static_cast<std::size_t>(raw.size()));
 }
 
 QString ClusterLink::lastServerLine() const
@@ -211,39 +307,6 @@ QString ClusterLink::lastServerLine() const
         line = decodeLine(m_lastLine).trimmed();
     line.truncate(kMaxShownServerLine);
     return line;
-}
-
-void ClusterLink::confirmFeed()
-{
-    if (m_feedConfirmed || m_loginState != LoginState::LoggedIn)
-        return;
-    m_feedConfirmed = true;
-    emit feedConfirmed(endpoint());
-}
-
-void ClusterLink::onConnected()
-{
-    const SignalScope scope(m_socketSignalDepth);
-    m_connectTimer.stop();
-    m_connected = true;
-    m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    m_lastArrival.start();
-    m_probed = false;
-    m_idleTimer.start(m_timing.idleTimeout);
-    emit connectionChanged(Connection::Connected, endpoint(), 0);
-}
-
-void ClusterLink::onDisconnected()
-{
-    const SignalScope scope(m_socketSignalDepth);
-    onServerGone(QStringLiteral("closed by server"));
-}
-
-void ClusterLink::onErrorOccurred(QAbstractSocket::SocketError error)
-{
-    Q_UNUSED(error);
-    const SignalScope scope(m_socketSignalDepth);
-    onServerGone(m_socket ? m_socket->errorString() : QString());
 }
 
 void ClusterLink::onIdleCheck()
@@ -258,23 +321,22 @@ void ClusterLink::onIdleCheck()
         m_idleTimer.start(m_timing.idleTimeout - silent);
         return;
     }
-    // Before the login an empty line would answer the prompt; there silence alone decides.
-    if (!m_probed && m_loginState == LoginState::LoggedIn) {
-        m_probed = true;
+    // Once per silence: the next check is at the deadline. Before the login an empty line would answer
+    // the prompt; there silence alone decides.
+    if (isLoggedIn())
         send(kProbe);
-    }
     m_idleTimer.start(deadline - silent);
 }
 
 void ClusterLink::onReadyRead()
 {
-    const SignalScope scope(m_socketSignalDepth);
-    const quint64 generation = m_generation;
     // The login steps count arrivals: everything read in this handler is one arrival.
-    const LoginState atArrival = m_loginState;
-    const bool deliver = atArrival == LoginState::LoggedIn;
+    const State atArrival = m_state;
+    const bool deliver = isLoggedIn();
     const bool logging = m_settings.isOn(Settings::Switch::LogFile) && m_log.isOpen();
     bool firstChunk = true;
+    bool feedSeen = false;
+    QString lines;
 
     while (m_socket && m_socket->bytesAvailable() > 0) {
         const qint64 available = m_socket->bytesAvailable();
@@ -283,72 +345,37 @@ void ClusterLink::onReadyRead()
         if (got <= 0)
             break;
         const QByteArrayView chunk(m_readBuffer.constData(), got);
-        m_lastArrival.start();
-        // The probe was answered: the next one is due a whole idle time from now.
-        if (m_probed) {
-            m_probed = false;
+        // A silence long enough for the probe has ended: the next one is due a whole idle time from now.
+        if (std::chrono::milliseconds(m_lastArrival.elapsed()) >= m_timing.idleTimeout)
             m_idleTimer.start(m_timing.idleTimeout);
-        }
+        m_lastArrival.start();
         if (logging && !m_log.append(chunk))
-            emit serverLogFailed(m_log.errorString());
+            post([this, error = m_log.errorString()] { emit serverLogFailed(error); });
 
         // Framed in every state, so a line begun before the login completed is joined correctly.
-        m_framer.feed(chunk, [this, deliver](QByteArrayView raw) {
+        m_framer.feed(chunk, [&](QByteArrayView raw) {
             keepLastLine(raw);
-            if (deliver) {
-                // Copied by hand: QByteArray::append() goes through a general insert.
-                const qsizetype at = m_pendingLines.size();
-                m_pendingLines.resize(at + raw.size() + 1);
-                char *to = m_pendingLines.data() + at;
-                std::memcpy(to, raw.data(), static_cast<std::size_t>(raw.size()));
-                to[raw.size()] = '\n';
-            }
+            if (!deliver)
+                return;
+            feedSeen = feedSeen || raw.startsWith("DX de");
+            appendDecodedLine(raw, lines);
+            lines += u'\n';
         });
 
-        if (atArrival == LoginState::WaitingForPrompt && m_loginState == LoginState::WaitingForPrompt) {
-            if (containsPrompt(chunk)) {
-                answerPrompt();
-                if (generation != m_generation)
-                    return;
-            }
-        } else if (atArrival == LoginState::CallSent && firstChunk) {
-            completeLogin();
-            if (generation != m_generation)
-                return;
+        if (atArrival == State::AwaitingPrompt && m_state == State::AwaitingPrompt) {
+            if (containsPrompt(chunk))
+                advance(Step::PromptSeen);
+        } else if (atArrival == State::CallSent && firstChunk) {
+            advance(Step::AnswerArrived);
         }
         firstChunk = false;
     }
 
-    deliverPendingLines(generation);
-}
-
-void ClusterLink::deliverPendingLines(quint64 generation)
-{
-    // Taken out first: a listener may start a nested event loop that reads the next arrival.
-    QByteArray lines;
-    lines.swap(m_pendingLines);
-    // One text for all lines of the arrival: decoding reuses its memory unless a listener kept a copy.
-    QString line;
-    const char *cursor = lines.constData();
-    const char *const end = cursor + lines.size();
-    while (cursor != end) {
-        const auto *lf =
-            static_cast<const char *>(std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor)));
-        const QByteArrayView raw(cursor, lf - cursor);
-        cursor = lf + 1;
-        if (!m_feedConfirmed && raw.startsWith("DX de")) {
-            confirmFeed();
-            if (generation != m_generation)
-                return;
-        }
-        decodeLine(raw, line);
-        emit lineReceived(line);
-        if (generation != m_generation)
-            return;
-    }
-    lines.resize(0);
-    if (m_pendingLines.isEmpty())
-        m_pendingLines.swap(lines); // keeps the memory for the next arrival
+    if (feedSeen)
+        advance(Step::FeedSeen);
+    if (!lines.isEmpty())
+        post([this, lines = std::move(lines)] { emit linesReceived(lines); });
+    flush();
 }
 
 bool ClusterLink::containsPrompt(QByteArrayView chunk)
@@ -359,32 +386,6 @@ bool ClusterLink::containsPrompt(QByteArrayView chunk)
                                    [this](QByteArrayView prompt) { return m_promptTail.contains(prompt); });
     m_promptTail = found ? QByteArray() : m_promptTail.right(kLongestPrompt - 1);
     return found;
-}
-
-void ClusterLink::answerPrompt()
-{
-    if (!send(QByteArray(m_settings.ownCall().toUtf8() + "\r\n")))
-        return;
-    m_loginState = LoginState::CallSent;
-    m_callSent.start();
-    // The prompt has no line end; answered, it must not be glued to the front of the next line. Neither
-    // is it the server's answer to the callsign.
-    m_framer.clear();
-    m_lastLine.resize(0);
-    emit statusChanged(QStringLiteral("login to Server"));
-}
-
-void ClusterLink::completeLogin()
-{
-    if (!send(kFilterCommand))
-        return;
-    m_loginState = LoginState::LoggedIn;
-    m_stableTimer.start(m_timing.stableLogin);
-    const quint64 generation = m_generation;
-    emit statusChanged(QStringLiteral("connected to Host: %1 Port:%2").arg(m_host).arg(m_port));
-    if (generation != m_generation)
-        return;
-    emit connectionChanged(Connection::LoggedIn, endpoint(), 0);
 }
 
 bool ClusterLink::send(QByteArrayView bytes)

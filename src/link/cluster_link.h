@@ -5,12 +5,15 @@
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <chrono>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
 
 class QTcpSocket;
 class ServerLog;
@@ -23,20 +26,32 @@ class Settings;
 // Login, per connection: wait for "Please enter your call" or "login:" (also when split across reads),
 // send OwnCall + CR LF and show "login to Server"; the next arrival, whatever it holds, is taken as the
 // server's answer: send "Set Dx Filter mode=CW" + CR LF and show "connected to Host: <host> Port:<port>".
-// The complete lines of that arrival are dropped; from the next arrival on every complete line is
-// delivered through lineReceived. Every byte received is appended to the log when the LogFile switch is
-// on and the log is open, in every state.
+// The complete lines of that arrival are dropped; from the next arrival on the complete lines of each
+// arrival are delivered together through linesReceived. Every byte received is appended to the log when
+// the LogFile switch is on and the log is open, in every state.
 //
 // A quiet node sends nothing for many minutes: after idleTimeout without a byte a logged-in link sends an
 // empty line (every node answers with its prompt), and only probeTimeout later without a byte is the link
 // lost. When the server closes the connection, its last line tells why: a take-over ("Reconnected as",
 // "this instance is disconnected", "already logged in") waits the longest back-off and is not a feed
 // loss; a close within rejectWindow of the callsign is a rejected login. Both show that line.
+//
+// The protocol in one place: nextState() says where each step leads, enter() what arriving there does.
 class ClusterLink final : public QObject {
     Q_OBJECT
 public:
-    enum class LoginState { WaitingForPrompt = 0, CallSent = 1, LoggedIn = 2 };
-    Q_ENUM(LoginState)
+    // Where the connection is.
+    enum class State {
+        Closed,         // not started, or close()d
+        Connecting,     // the TCP connect is under way
+        AwaitingPrompt, // connected, waiting for the login prompt
+        CallSent,       // the callsign went out; the next arrival is the server's answer
+        LoggedIn,       // the filter command went out; lines are delivered
+        Feeding,        // logged in and the feed confirmed (see feedConfirmed)
+        WaitingToRetry, // lost; the next attempt is a timer away
+    };
+    Q_ENUM(State)
+    // What the listeners are told at each step of a connection's life.
     enum class Connection { Connecting, Connected, LoggedIn, Lost };
     Q_ENUM(Connection)
     // Why the last connection was lost.
@@ -74,9 +89,13 @@ public:
     void start(const QString &host, quint16 port);
     // Closes the connection and stops reconnecting.
     void close();
+    // The operator's "Reconnect now": drops the connection or the wait, starts the back-off afresh and
+    // connects at once to the same host and port. Nothing when the link is closed.
+    void reconnectNow();
 
-    LoginState loginState() const { return m_loginState; }
-    bool isRunning() const { return m_running; }
+    State state() const { return m_state; }
+    bool isRunning() const { return m_state != State::Closed; }
+    bool isLoggedIn() const { return m_state == State::LoggedIn || m_state == State::Feeding; }
     QString host() const { return m_host; }
     quint16 port() const { return m_port; }
     // The wait before the attempt now pending (zero when none is), and the wait the next loss will get.
@@ -88,8 +107,9 @@ signals:
     void statusChanged(const QString &text);
     // retryInSeconds is the wait before the next attempt, set only with Lost (0 otherwise).
     void connectionChanged(ClusterLink::Connection state, const QString &detail, int retryInSeconds);
-    // One complete line received while logged in, decoded and cleaned of control characters.
-    void lineReceived(const QString &line);
+    // The complete lines of one arrival while logged in, decoded and cleaned of control characters, each
+    // ended by LF (a cleaned line holds none of its own).
+    void linesReceived(const QString &lines);
     // Once per connection: the login delivered a line beginning with "DX de", or lasted stableLogin. A
     // login the server answers and then closes is no restored feed.
     void feedConfirmed(const QString &detail);
@@ -97,24 +117,30 @@ signals:
     void serverLogFailed(const QString &error);
 
 private:
-    void connectNow();
-    void onConnected();
+    enum class Step { Start, TcpConnected, PromptSeen, AnswerArrived, FeedSeen, Lost, RetryDue, Close };
+    // The protocol: where a step leads from here, or nowhere.
+    static std::optional<State> nextState(State now, Step step);
+    // Takes the step and does what arriving in the new state does; false when the step leads nowhere
+    // from here or the message it sends could not be written (then the state stays).
+    // The step Lost comes with what ended the connection.
+    bool advance(Step step, Loss loss = Loss::Network, const QString &lossDetail = {});
+    bool enter(State from, Loss loss, const QString &lossDetail);
+
     void onReadyRead();
-    void deliverPendingLines(quint64 generation);
-    void onDisconnected();
-    void onErrorOccurred(QAbstractSocket::SocketError error);
+    void onSocketGone(const QString &reason);
     void onIdleCheck();
-    void onServerGone(const QString &reason);
     void lose(const QString &reason, Loss loss = Loss::Network, const QString &serverLine = {});
     void keepLastLine(QByteArrayView raw);
     QString lastServerLine() const;
-    void confirmFeed();
+    void openSocket();
     void detachSocket();
     bool send(QByteArrayView bytes);
     bool containsPrompt(QByteArrayView chunk);
-    void answerPrompt();
-    void completeLogin();
     QString endpoint() const;
+    // Outward signals wait here until the handler that caused them is done, and are emitted in order by
+    // flush(). One a listener's reaction made stale (the link was closed or restarted) is dropped.
+    void post(std::function<void()> emission);
+    void flush();
 
     Settings &m_settings;
     ServerLog &m_log;
@@ -122,21 +148,20 @@ private:
 
     QString m_host;
     quint16 m_port = 0;
-    bool m_running = false;
-    bool m_connected = false;
-    LoginState m_loginState = LoginState::WaitingForPrompt;
+    State m_state = State::Closed;
 
     QTcpSocket *m_socket = nullptr; // child of this link
-    // Changes whenever the socket is replaced or dropped, so a handler that emitted a signal can tell
-    // that a listener closed or restarted the link meanwhile and must not go on with the old arrival.
-    quint64 m_generation = 0;
-    int m_socketSignalDepth = 0;
+    // Counts start(), close() and reconnectNow(): an emission posted before the latest of them is stale.
+    quint64 m_run = 0;
+    struct Emission {
+        quint64 run;
+        std::function<void()> fire;
+    };
+    std::deque<Emission> m_outbox;
 
     LineFramer m_framer;
     QByteArray m_readBuffer;
     QByteArray m_promptTail;
-    // Complete lines of the current arrival, raw and each ended by LF, delivered when the arrival is read.
-    QByteArray m_pendingLines;
 
     std::chrono::milliseconds m_nextDelay = m_timing.firstRetry;
     QTimer m_retryTimer;
@@ -145,9 +170,8 @@ private:
     QTimer m_stableTimer;
     QElapsedTimer m_lastArrival;
     QElapsedTimer m_callSent;
-    bool m_probed = false;
-    bool m_feedConfirmed = false;
     Loss m_lastLoss = Loss::Network;
     // The server's last complete line of this connection, raw (at most LineFramer::kMaxLineLength).
-    QByteArray m_lastLine;
+    // Replaced for every line: std::string's assign reuses its memory.
+    std::string m_lastLine;
 };

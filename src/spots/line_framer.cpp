@@ -14,16 +14,17 @@ constexpr bool isRemovedControl(char c)
 QString decodeLine(QByteArrayView raw)
 {
     QString text;
-    decodeLine(raw, text);
+    appendDecodedLine(raw, text);
     return text;
 }
 
-void decodeLine(QByteArrayView raw, QString &text)
+void appendDecodedLine(QByteArrayView raw, QString &text)
 {
     // Nearly every line is printable ASCII, widened as it is into the text's own memory while it is
     // checked. The loop has no early exit, so the compiler takes many bytes a step.
-    text.resize(raw.size());
-    char16_t *to = reinterpret_cast<char16_t *>(text.data());
+    const qsizetype at = text.size();
+    text.resize(at + raw.size());
+    char16_t *to = reinterpret_cast<char16_t *>(text.data()) + at;
     uchar notPrintable = 0;
     for (qsizetype i = 0; i < raw.size(); ++i) {
         const auto c = static_cast<uchar>(raw[i]);
@@ -37,5 +38,6 @@ void decodeLine(QByteArrayView raw, QString &text)
     // decoding the result is the same as decoding first and cleaning the text.
     QByteArray kept(raw.size(), Qt::Uninitialized);
     kept.truncate(std::remove_copy_if(raw.begin(), raw.end(), kept.begin(), isRemovedControl) - kept.begin());
-    text = raw.isValidUtf8() ? QString::fromUtf8(kept) : QString::fromLatin1(kept);
+    text.truncate(at);
+    text += raw.isValidUtf8() ? QString::fromUtf8(kept) : QString::fromLatin1(kept);
 }

@@ -90,5 +90,5 @@ private:
 // afterwards: cluster software ends spot lines with BEL BEL, and other controls would only garble the
 // message window.
 QString decodeLine(QByteArrayView raw);
-// The same into text, reusing its memory: the receive path decodes every line of an arrival into one text.
-void decodeLine(QByteArrayView raw, QString &text);
+// The same, appended to text: the receive path decodes the lines of an arrival into one text.
+void appendDecodedLine(QByteArrayView raw, QString &text);

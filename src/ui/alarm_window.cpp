@@ -1,5 +1,7 @@
 #include "ui/alarm_window.h"
 
+#include "country/country_loader.h"
+#include "country/country_table.h"
 #include "ui/layout_fonts.h"
 #include "ui/twips.h"
 
@@ -45,12 +47,16 @@ AlarmWindow::AlarmWindow(AlarmNotifier &notifier, AlarmNotifier::Kind kind, QWid
             addLabel(QStringLiteral("LabelFoundTxt"), QStringLiteral("Found Text"), 240, 1080, 11535, 495);
         m_qrg = addLabel(QStringLiteral("LabelFoundQrg"), QStringLiteral("QRG"), 240, 1800, 2535, 495);
         m_khz = addLabel(QStringLiteral("LabelKhz"), QStringLiteral("kHz"), 3000, 1800, 1215, 495);
+        // Beside the frequency, on its baseline: the line under the call holds the operator's own text.
+        m_entity = addLabel(QStringLiteral("LabelEntity"), QString(), 4440, 1920, 7440, 375);
     } else {
         resize(twips::size(5145, 2190));
         m_call = addLabel(QStringLiteral("LabelFoundCall"), QStringLiteral("Call..."), 0, 0, 5145, 495);
         m_qrg = addLabel(QStringLiteral("LabelFoundQrg"), QStringLiteral("QRG"), 0, 1080, 2535, 495);
         m_khz = addLabel(QStringLiteral("LabelKhz"), QStringLiteral("kHz"), 2760, 1080, 1215, 495);
+        m_entity = addLabel(QStringLiteral("LabelEntity"), QString(), 0, 600, 5145, 375);
     }
+    m_entity->setFont(layoutfonts::arialBold(12));
 
     m_qrg->installEventFilter(this);
     m_khz->installEventFilter(this);
@@ -91,6 +97,10 @@ QString AlarmWindow::qrgText() const
 {
     return m_qrg->text();
 }
+QString AlarmWindow::entityText() const
+{
+    return m_entity->text();
+}
 
 void AlarmWindow::render()
 {
@@ -99,6 +109,9 @@ void AlarmWindow::render()
     if (m_text)
         m_text->setText(captions.text);
     m_qrg->setText(captions.qrg);
+    const CountryTable *table = m_countries ? m_countries->table() : nullptr;
+    const std::optional<Resolved> resolved = table ? table->resolve(captions.call) : std::nullopt;
+    m_entity->setText(resolved ? resolved->entity->name : QString());
 }
 
 void AlarmWindow::present()

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class CountryLoader;
 class QLabel;
 
 // FormAlarm ("Found known OM", green) and FormPAlarm ("Portable-Alarm", orange): views of the
@@ -18,10 +19,13 @@ public:
     QString callText() const;
     QString alarmText() const; // empty for the portable alarm
     QString qrgText() const;
+    QString entityText() const; // the call's entity, small; empty without a country file
     QLabel &qrgLabel() const { return *m_qrg; }
 
     // With a radio set, a click on the frequency asks to tune to it.
     void setTunable(bool tunable);
+    // Names the call's entity from this country file from the next alarm on.
+    void setCountries(CountryLoader &countries) { m_countries = &countries; }
 
 signals:
     void tuneRequested(const QString &qrg);
@@ -41,5 +45,7 @@ private:
     QLabel *m_text = nullptr; // call alarm only
     QLabel *m_qrg = nullptr;
     QLabel *m_khz = nullptr;
+    QLabel *m_entity = nullptr;
+    CountryLoader *m_countries = nullptr;
     bool m_tunable = false;
 };

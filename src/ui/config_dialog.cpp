@@ -10,6 +10,7 @@
 #include "ui/layout_fonts.h"
 #include "ui/log_section.h"
 #include "ui/qt_sound_player.h"
+#include "ui/spotter_continent_box.h"
 #include "ui/switch_binding.h"
 #include "ui/twips.h"
 
@@ -125,6 +126,7 @@ ConfigDialog::ConfigDialog(AppCore &core, MessageSink &messages, QWidget *parent
     connect(m_testSound, &QPushButton::clicked, this, &ConfigDialog::testSound);
 
     buildRadioGroup();
+    twips::place(*new SpotterContinentBox(core.settings(), this), 120, 1560, 5400, 735);
     m_logSection = new LogSection(m_core.settings(), this);
     twips::place(*m_logSection, 10440, 5280, 4920, 2400);
     setFixedSize(twips::size(15480, 9210));

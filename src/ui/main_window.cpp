@@ -17,6 +17,7 @@
 #include "ui/switch_binding.h"
 #include "ui/twips.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
@@ -149,8 +150,10 @@ MainWindow::MainWindow(AppCore &core, MessageSink &messages, QWidget *parent)
 
     m_callAlarm = std::make_unique<AlarmWindow>(m_core.notifier(), AlarmNotifier::Kind::Call);
     m_portableAlarm = std::make_unique<AlarmWindow>(m_core.notifier(), AlarmNotifier::Kind::Portable);
-    for (AlarmWindow *alarm : {m_callAlarm.get(), m_portableAlarm.get()})
+    for (AlarmWindow *alarm : {m_callAlarm.get(), m_portableAlarm.get()}) {
         connect(alarm, &AlarmWindow::tuneRequested, &m_core.rig(), &RigControl::tune);
+        alarm->setCountries(m_core.countries());
+    }
     m_neededAlarm = std::make_unique<NeededAlarmWindow>(m_core.neededAlarm());
     connect(m_neededAlarm.get(), &NeededAlarmWindow::tuneRequested, &m_core.rig(), &RigControl::tune);
     connect(&m_core.settings(), &Settings::textChanged, this, [this](Settings::Text which) {
@@ -232,6 +235,12 @@ void MainWindow::buildMessageColumn()
     twips::place(*m_status, 7920, 120, 4695, 255);
     showStatus(m_core.statusText());
     connect(&m_core, &AppCore::statusChanged, this, &MainWindow::showStatus);
+    // A server back before the back-off ends need not be waited for.
+    auto *reconnect = new QAction(QStringLiteral("Reconnect now"), m_status);
+    reconnect->setObjectName(QStringLiteral("ActionReconnectNow"));
+    connect(reconnect, &QAction::triggered, &m_core, &AppCore::reconnectNow);
+    m_status->addAction(reconnect);
+    m_status->setContextMenuPolicy(Qt::ActionsContextMenu);
     // A feed that has been down for a minute is an alarm too: the status line turns red until it is back.
     connect(&m_core.feedWatch(), &FeedWatch::feedDownChanged, this, [this](bool down) {
         m_status->setStyleSheet(down ? QStringLiteral("QLabel { color: rgb(208, 0, 0); font-weight: bold; }")

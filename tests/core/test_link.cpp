@@ -1,8 +1,10 @@
 // The link against a loopback spot server: login dialogue, framing whatever the network's cuts, hostile
 // bytes, the server log, and every way a connection ends.
+#include "app/app_core.h"
 #include "link/cluster_link.h"
 #include "link/server_log.h"
 #include "model/settings.h"
+#include "support/fakes.h"
 #include "support/files.h"
 #include "support/test_spot_server.h"
 
@@ -47,7 +49,10 @@ struct Rig {
             if (state == Connection::Lost)
                 lostDelays << link.retryDelay().count();
         });
-        QObject::connect(&link, &ClusterLink::lineReceived, &link, [this](const QString &l) { lines << l; });
+        QObject::connect(&link, &ClusterLink::linesReceived, &link, [this](const QString &arrival) {
+            lines << arrival.split(u'\n');
+            lines.removeLast(); // after the last LF
+        });
     }
     bool start()
     {
@@ -71,6 +76,9 @@ private slots:
     void dropRefusalAndRejectionBackOff();
     void hangingConnectIsGivenUp();
     void listenerMayCloseOrRestart();
+    void changedOwnCallLogsInAgainAtOnce();
+    void refusedConnectNamesHostAndPort();
+    void reconnectNowConnectsAtOnceWithTheBackOffAfresh();
 };
 
 void TestLink::sameLinesWhateverTheCuts_data()
@@ -169,7 +177,7 @@ void TestLink::dropRefusalAndRejectionBackOff()
     rig.server.dropClient();
     QTRY_VERIFY_WITH_TIMEOUT(rig.lostDelays.size() >= before + 3, kWait);
     QCOMPARE(rig.lostDelays.sliced(before, 3), (QList<qint64>{50, 100, 200}));
-    QVERIFY(rig.statuses.last().startsWith(QStringLiteral("connect failed (")));
+    QVERIFY(rig.statuses.last().startsWith(u"connect failed to 127.0.0.1:%1 ("_s.arg(rig.server.port())));
 
     // close() stops everything, the wait for the next attempt too.
     rig.link.close();
@@ -192,7 +200,9 @@ void TestLink::hangingConnectIsGivenUp()
     QTRY_VERIFY_WITH_TIMEOUT(rig.states.size() >= 2, kWait);
     if (rig.states.at(1) == Connection::Connected)
         QSKIP("this system completed a connect beyond the listen backlog");
-    QCOMPARE(rig.statuses.at(1), QStringLiteral("connect failed (no answer within 1 s), retry in 10 s"));
+    QCOMPARE(
+        rig.statuses.at(1),
+        u"connect failed to 127.0.0.1:%1 (no answer within 1 s), retry in 10 s"_s.arg(full.serverPort()));
 }
 
 // Signals may lead a listener to close or restart the link while an arrival is being handed out.
@@ -201,7 +211,7 @@ void TestLink::listenerMayCloseOrRestart()
     Rig rig;
     QVERIFY(rig.start());
     bool restarted = false;
-    connect(&rig.link, &ClusterLink::lineReceived, this, [&] {
+    connect(&rig.link, &ClusterLink::linesReceived, this, [&] {
         if (!std::exchange(restarted, true))
             rig.link.start(rig.server.host(), rig.server.port());
     });
@@ -210,12 +220,12 @@ void TestLink::listenerMayCloseOrRestart()
     rig.server.send(crlf(a) + crlf(b) + "DX de DL8LAS-#:  140");
     QVERIFY(rig.server.waitForConnections(2) && rig.server.waitForLoggedIn());
     rig.server.send(crlf(b));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.lines, (QStringList{a, b}), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.lines, (QStringList{a, b, b}), kWait);
 
-    connect(&rig.link, &ClusterLink::lineReceived, this, [&] { rig.link.close(); });
+    connect(&rig.link, &ClusterLink::linesReceived, this, [&] { rig.link.close(); });
     rig.server.send(crlf(a) + crlf(b));
     QVERIFY(rig.server.waitForNoClient());
-    QCOMPARE(rig.lines, (QStringList{a, b, a}));
+    QCOMPARE(rig.lines, (QStringList{a, b, b, a, b}));
 
     // Restarted from the loss's own status: the old connection's loss is not reported after the new attempt.
     rig.link.start(rig.server.host(), rig.server.port());
@@ -229,6 +239,49 @@ void TestLink::listenerMayCloseOrRestart()
     QVERIFY(rig.server.waitForConnections(4) && rig.server.waitForLoggedIn());
     QCOMPARE(rig.states,
              (QList<Connection>{Connection::Connecting, Connection::Connected, Connection::LoggedIn}));
+}
+
+// The Config dialog stores a new own call: the program logs in with it at once, not after the next loss.
+void TestLink::changedOwnCallLogsInAgainAtOnce()
+{
+    QTemporaryDir dir;
+    FakeClock clock;
+    RecordingSoundPlayer player;
+    RecordingMessageSink messages;
+    AppCore core{QDir(dir.path()), player, messages, clock};
+    TestSpotServer server;
+    QVERIFY(server.listen());
+    core.setServerOverride(server.host(), server.port());
+    core.startUp();
+    QVERIFY(server.waitForLoggedIn());
+    core.settings().setText(Settings::Text::OwnCall, u"DL2NEW"_s);
+    QVERIFY(server.waitForConnections(2));
+    QVERIFY(server.waitForLoggedIn());
+    QCOMPARE(server.transcript(1), QByteArray("DL2NEW\r\nSet Dx Filter mode=CW\r\n"));
+}
+
+void TestLink::refusedConnectNamesHostAndPort()
+{
+    Rig rig;
+    QVERIFY(rig.server.listen());
+    rig.server.refuse();
+    rig.link.start(rig.server.host(), rig.server.port());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.size() >= 2, kWait);
+    QCOMPARE(rig.statuses.at(1),
+             u"connect failed to 127.0.0.1:%1 (Connection refused), retry in 1 s"_s.arg(rig.server.port()));
+}
+
+// The operator need not wait out a long back-off once the server is back.
+void TestLink::reconnectNowConnectsAtOnceWithTheBackOffAfresh()
+{
+    Rig rig({.firstRetry = 1h, .maxRetry = 4h});
+    QVERIFY(rig.start());
+    rig.server.dropClient();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.link.retryDelay(), 1h, kWait);
+    rig.link.reconnectNow();
+    QVERIFY(rig.server.waitForConnections(2));
+    QVERIFY(rig.server.waitForLoggedIn());
+    QCOMPARE(rig.link.nextRetryDelay(), 1h);
 }
 
 QTEST_GUILESS_MAIN(TestLink)

@@ -1,0 +1,229 @@
+// Calls resolved to their entities by the real country file of hamradio-files (calls whose entities do not
+// change), the file's bad lines, `--lookup` of the real program, and the headless program's spots filtered
+// by the spotter's continent and naming their entity.
+#include "country/country_file.h"
+#include "country/country_table.h"
+#include "support/files.h"
+#include "support/test_spot_server.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kProgram = qEnvironmentVariable("VEMROK_TEST_BINARY");
+const QString kSystemCsv = u"/usr/share/hamradio-files/cty.csv"_s;
+const QString kSystemDat = u"/usr/share/hamradio-files/cty.dat"_s;
+
+QString nameOf(const std::optional<Resolved> &resolved)
+{
+    return resolved ? resolved->entity->name : QString();
+}
+int dxccOf(const std::optional<Resolved> &resolved)
+{
+    return resolved ? resolved->entity->dxcc : 0;
+}
+
+struct Lookup {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Lookup lookup(const QString &folder, const QStringList &calls)
+{
+    QProcess program;
+    program.start(kProgram, QStringList{u"-C"_s, folder, u"--lookup"_s} + calls);
+    program.waitForFinished(10000);
+    return {program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError()};
+}
+
+} // namespace
+
+class TestCountry final : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void resolve_data();
+    void resolve();
+    void prefixOverridesZones();
+    void datTakesNumbersFromCsv();
+    void dxccNumberFindsTheDxccEntityNotWae();
+    void malformedLinesAreSkippedAndCounted();
+    void lookupPrintsOneLinePerCallInOrder();
+    void workingFolderFileWinsOverCtyFile();
+    void ctyFileNamingAMissingFileExits2();
+    void spotterContinentKeepsSpotsFromThoseContinents();
+    void spotEventNamesTheEntity();
+
+private:
+    std::shared_ptr<const CountryTable> m_table;
+    QTemporaryDir m_dir;
+};
+
+void TestCountry::initTestCase()
+{
+    QVERIFY2(QFile::exists(kProgram), "VEMROK_TEST_BINARY not set");
+    QString error;
+    m_table = CountryFile::load(kSystemCsv, &error);
+    QVERIFY2(m_table, qPrintable(error));
+    QCOMPARE(m_table->malformedCount(), 0);
+}
+
+void TestCountry::resolve_data()
+{
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("dxcc");
+    QTest::newRow("longest prefix") << u"EA8ABC"_s << u"Canary Islands"_s << 29;
+    QTest::newRow("longest prefix, lower case") << u"kh6abc"_s << u"Hawaii"_s << 110;
+    QTest::newRow("exact call over its prefix") << u"9M4SDX"_s << u"Spratly Islands"_s << 247;
+    QTest::newRow("exact call over /MM") << u"N2NL/MM"_s << u"United States"_s << 291;
+    QTest::newRow("WAE exact call: its DXCC entity's number") << u"GM0AVR"_s << u"Shetland Islands"_s << 279;
+    QTest::newRow("WAE prefix: its DXCC entity's number") << u"IT9ABC"_s << u"Sicily"_s << 248;
+    QTest::newRow("/P") << u"DL1ABC/P"_s << u"Fed. Rep. of Germany"_s << 230;
+    QTest::newRow("/QRP") << u"EA8ABC/QRP"_s << u"Canary Islands"_s << 29;
+    QTest::newRow("one digit") << u"W1ABC/6"_s << u"United States"_s << 291;
+    QTest::newRow("PREFIX/CALL") << u"F/DL1ABC"_s << u"France"_s << 227;
+    QTest::newRow("longer PREFIX/CALL") << u"VP2E/K1ABC"_s << u"Anguilla"_s << 12;
+    QTest::newRow("CALL/PREFIX") << u"DL1ABC/EA8"_s << u"Canary Islands"_s << 29;
+    QTest::newRow("CALL/PREFIX/P") << u"DL1ABC/EA8/P"_s << u"Canary Islands"_s << 29;
+    QTest::newRow("/MM") << u"DL1ABC/MM"_s << QString() << 0;
+    QTest::newRow("/AM") << u"DL1ABC/AM"_s << QString() << 0;
+    QTest::newRow("no prefix") << u"QQ1ABC"_s << QString() << 0;
+    QTest::newRow("slashes only") << u"///"_s << QString() << 0;
+    QTest::newRow("longer than any call") << QString(200, u'D') << QString() << 0;
+}
+
+void TestCountry::resolve()
+{
+    QFETCH(QString, call);
+    const std::optional<Resolved> resolved = m_table->resolve(call);
+    QTEST(nameOf(resolved), "name");
+    QTEST(dxccOf(resolved), "dxcc");
+}
+
+void TestCountry::prefixOverridesZones()
+{
+    // "AA0(4)[7]" in the United States, whose own zones are 5 and 8.
+    const std::optional<Resolved> resolved = m_table->resolve(u"AA0ABC");
+    QVERIFY(resolved);
+    QCOMPARE(resolved->cqZone, 4);
+    QCOMPARE(resolved->ituZone, 7);
+}
+
+void TestCountry::datTakesNumbersFromCsv()
+{
+    const auto table = CountryFile::load(kSystemDat);
+    QVERIFY(table);
+    QCOMPARE(dxccOf(table->resolve(u"GM0AVR")), 279);
+}
+
+void TestCountry::dxccNumberFindsTheDxccEntityNotWae()
+{
+    const Entity *entity = m_table->entityForDxcc(279);
+    QVERIFY(entity);
+    QCOMPARE(entity->name, u"Scotland"_s);
+}
+
+void TestCountry::malformedLinesAreSkippedAndCounted()
+{
+    const auto table = CountryFile::parse("TS,Testland,999,EU,14,28,0,0,0,TS =TS1(99);\n"
+                                          "garbage\n"
+                                          "XT,Badland,x,EU,14,28,0,0,0,XT;\n"
+                                          "ZZ,Zoneless,998,EU,0,28,0,0,0,ZZ;\n");
+    QCOMPARE(table->malformedCount(), 4); // garbage, no number, no zone, and the zone 99 of =TS1
+    QCOMPARE(nameOf(table->resolve(u"TS1ABC")), u"Testland"_s);
+}
+
+void TestCountry::lookupPrintsOneLinePerCallInOrder()
+{
+    const Lookup result = lookup(m_dir.path(), {u"EA8ABC"_s, u"DL1ABC/MM"_s});
+    QCOMPARE(result.out, "EA8ABC\tCanary Islands\tEA8\tAF\t33\t36\t29\nDL1ABC/MM\t\t\t\t\t\t\n");
+    QCOMPARE(result.exitCode, 0);
+}
+
+void TestCountry::workingFolderFileWinsOverCtyFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(u"cty.csv"_s), "EA8,Testland,999,EU,14,28,0,0,0,EA8;\n"));
+    QVERIFY(writeFile(dir.filePath(u"config.txt"_s), "$CTYFILE /nonexistent/cty.csv\r\n"));
+    QCOMPARE(lookup(dir.path(), {u"EA8ABC"_s}).out, "EA8ABC\tTestland\tEA8\tEU\t14\t28\t999\n");
+}
+
+void TestCountry::ctyFileNamingAMissingFileExits2()
+{
+    // A named file stands alone: the system's file does not quietly take its place.
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(u"config.txt"_s), "$CTYFILE /nonexistent/cty.csv\r\n"));
+    const Lookup result = lookup(dir.path(), {u"EA8ABC"_s});
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.out, QByteArray());
+    QVERIFY(result.err.contains("/nonexistent/cty.csv"));
+}
+
+namespace {
+
+// The headless program against a loopback server; `spots` are sent after its login, then a last spot
+// from an EU skimmer, whose arrival ends the run. Returns the spot events.
+QList<QJsonObject> spotEvents(const QByteArray &config, const QByteArray &spots)
+{
+    QTemporaryDir dir;
+    TestSpotServer server;
+    server.listen();
+    writeFile(dir.filePath(u"config.txt"_s),
+              "$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) + "\r\n" + config);
+    QProcess program;
+    program.start(kProgram, {u"--headless"_s, u"-C"_s, dir.path()});
+    if (!server.waitForLoggedIn())
+        return {};
+    server.send(spots + rbnBytes(u"DL8LAS-#", u"7010.0", u"SE0NTL"));
+    QList<QJsonObject> events;
+    const bool ended = QTest::qWaitFor(
+        [&] {
+            while (program.canReadLine()) {
+                const QJsonObject event = QJsonDocument::fromJson(program.readLine()).object();
+                if (event.value(u"event"_s) == u"spot"_s)
+                    events << event;
+            }
+            return !events.isEmpty() && events.last().value(u"line"_s).toString().contains(u"SE0NTL"_s);
+        },
+        10000);
+    program.terminate();
+    program.waitForFinished(10000);
+    return ended ? events : QList<QJsonObject>();
+}
+
+} // namespace
+
+void TestCountry::spotterContinentKeepsSpotsFromThoseContinents()
+{
+    const QList<QJsonObject> events =
+        spotEvents("$SPOTTERCONT EU\r\n", rbnBytes(u"W3LPL-#", u"7011.0", u"EA8ABC") +
+                                              rbnBytes(u"G4ABC-2", u"7012.0", u"K1ABC") +
+                                              rbnBytes(u"QQ1ABC-#", u"7013.0", u"F5ABC"));
+    QStringList spotters;
+    for (const QJsonObject &event : events)
+        spotters << event.value(u"line"_s).toString().section(u' ', 2, 2);
+    // North America is left out; a spotter of no entity passes.
+    QCOMPARE(spotters, (QStringList{u"G4ABC-2:"_s, u"QQ1ABC-#:"_s, u"DL8LAS-#:"_s}));
+}
+
+void TestCountry::spotEventNamesTheEntity()
+{
+    const QList<QJsonObject> events = spotEvents({}, rbnBytes(u"W3LPL-#", u"7011.0", u"EA8ABC"));
+    QCOMPARE(events.size(), 2);
+    QCOMPARE(events[0].value(u"entity"_s).toString(), u"Canary Islands"_s);
+    QCOMPARE(events[0].value(u"dxcc"_s).toInt(), 29);
+}
+
+QTEST_GUILESS_MAIN(TestCountry)
+#include "test_country.moc"
