@@ -107,7 +107,7 @@ private slots:
     void sameCallAndBandRepeatsAfterTenMinutes();
     void bandAlarmSwitchesApply();
     void logSavedAnewIsReadAgain();
-    void programRaisesNeededAlarmFromLog();
+    void programRaisesAndHidesNeededAlarmFromLog();
 };
 
 void TestNeeded::adifRecords_data()
@@ -237,7 +237,7 @@ void TestNeeded::logSavedAnewIsReadAgain()
     QCOMPARE(watcher.index()->need(230, Band::M40, false), WorkedIndex::Need::None);
 }
 
-void TestNeeded::programRaisesNeededAlarmFromLog()
+void TestNeeded::programRaisesAndHidesNeededAlarmFromLog()
 {
     QVERIFY2(QFile::exists(kProgram), "VEMROK_TEST_BINARY not set");
     QTemporaryDir dir;
@@ -246,7 +246,7 @@ void TestNeeded::programRaisesNeededAlarmFromLog()
     writeFile(dir.filePath(u"log.adi"_s), "<CALL:5>DL1AB<BAND:3>20m<MODE:2>CW<EOR>\r\n");
     writeFile(dir.filePath(u"config.txt"_s),
               "$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) +
-                  "\r\n$ALALL on\r\n$SOUNDEN on\r\n$NEEDED on\r\n$LOGADIF log.adi\r\n");
+                  "\r\n$ALTIME 1\r\n$ALALL on\r\n$SOUNDEN on\r\n$NEEDED on\r\n$LOGADIF log.adi\r\n");
     QProcess program;
     program.start(kProgram, {u"--headless"_s, u"-C"_s, dir.path()});
     QVERIFY(server.waitForLoggedIn());
@@ -259,6 +259,9 @@ void TestNeeded::programRaisesNeededAlarmFromLog()
              QByteArray(R"({"band":"40m","call":"DL9XYZ","dxcc":230,"entity":"Fed. Rep. of Germany",)"
                         R"("event":"needed_alarm","qrg":"7025.0","reason":"new_band"})"));
     QCOMPARE(lines[1], QByteArray(R"({"event":"sound","file":"gong.wav"})"));
+    QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).contains("alarm_hidden"), 10000);
+    QCOMPARE(out.sliced(out.lastIndexOf('{', out.indexOf("alarm_hidden"))).split('\n').first(),
+             QByteArray(R"({"event":"alarm_hidden","window":"needed"})"));
     program.terminate();
     QVERIFY(program.waitForFinished(10000));
 }
