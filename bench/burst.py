@@ -12,6 +12,8 @@ among them. Each client runs RUNS times (default 5); the medians and their ratio
 program's own CPU time (steadier than wall time on a busy machine).
 
 Usage: burst.py PROGRAM SPOT_FILE WATCHLIST [RUNS]
+BURST_CONFIG adds config.txt lines (";" between them, e.g. "$NEEDED on;$LOGADIF /tmp/log.adi"); BURST_DELAY
+waits that many seconds after the program's login before the burst (time for the log to be read).
 """
 import json
 import os
@@ -32,6 +34,8 @@ def start_server(spots, stats, login):
             "--stats", stats]
     if not login:
         args.append("--no-login")
+    else:
+        args += ["--delay", os.environ.get("BURST_DELAY", "0")]
     server = subprocess.Popen(args, stdout=subprocess.PIPE)
     port = int(server.stdout.readline())
     return server, port
@@ -64,6 +68,7 @@ def write_config(folder, port, watchlist):
         calls = f.read().split()[:100] + [SENTINEL]
     rows = [": Configuration-File for VemrokAlarm", "$LOGIN DL0BURST", "$RMTHOST 127.0.0.1", "$RMTPORT %d" % port,
             "$DXMSGALL off", "$ALALL on", "$OPAL on", "$PORTAL on", "$SOUNDEN on"]
+    rows += [row for row in os.environ.get("BURST_CONFIG", "").split(";") if row]
     for call in calls:
         rows += ["$CALL " + call, "$TXT %s is on the air" % call, "$SOUND trumpet1.wav", "$ENABLE on",
                  "$BLOCKTIME 30"]

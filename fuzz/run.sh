@@ -7,7 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 target=${1:-}; target=${target#fuzz_}
 seconds=${2:?usage: $0 TARGET SECONDS [libFuzzer options...]}
 shift 2
-[[ $target =~ ^(receive_path|cluster_link|config_file|country_file)$ ]] || { echo "unknown target: $target" >&2; exit 2; }
+[[ $target =~ ^(receive_path|cluster_link|config_file|country_file|adif_reader)$ ]] || { echo "unknown target: $target" >&2; exit 2; }
 packages=(clang-14 libclang-rt-14-dev cmake qt6-base-dev)
 dpkg -s "${packages[@]}" >/dev/null 2>&1 ||
   { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}"; }
@@ -24,7 +24,11 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1:print_stackt
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 export QT_LOGGING_RULES=${QT_LOGGING_RULES:-'*.warning=false'}
 dict=()
-[[ $target =~ ^(config_file|country_file)$ ]] || dict=(-dict="$root/fuzz/spot_stream.dict")
+case $target in
+  config_file | country_file) ;;
+  adif_reader) dict=(-dict="$root/fuzz/adif.dict") ;;
+  *) dict=(-dict="$root/fuzz/spot_stream.dict") ;;
+esac
 exec "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
   -print_final_stats=1 -artifact_prefix="$work/artifacts/$target/" "${dict[@]}" "$@" \
   "$work/corpus/$target" "$root/fuzz/corpus/$target"

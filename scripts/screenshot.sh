@@ -41,6 +41,8 @@ crlf() { sed 's/$/\r/'; }
     echo "\$SOUNDEN on"
     echo "\$OPAL on"
     echo "\$PORTAL on"
+    echo "\$NEEDED on"
+    echo "\$LOGADIF log.adi"
     for call in TS0EST DL1ABC K1ABC ON4ABC "HB9/TS0EST/P" EI7CC; do
         echo "\$CALL $call"
         echo "\$TXT $call is on the air, go and work him!"
@@ -49,6 +51,8 @@ crlf() { sed 's/$/\r/'; }
         echo "\$BLOCKTIME 30"
     done
 } | crlf > "$work/config.txt"
+# A log with Germany on 40 m in CW: DL1ABC on 40 m is worked, everything else is needed.
+printf '<ADIF_VER:5>3.1.4<EOH>\n<CALL:5>DL1AB<BAND:3>40m<MODE:2>CW<EOR>\n' > "$work/log.adi"
 
 if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
     Xvfb "$display" -screen 0 2200x1400x24 -nolisten tcp >/dev/null 2>&1 &
@@ -94,6 +98,8 @@ alarm=$(find_window '^Found known OM$')
 xdotool windowmove "$alarm" 360 940
 palarm=$(find_window '^Portable-Alarm$')
 xdotool windowmove "$palarm" 1200 940
+needed=$(find_window '^Needed$')
+xdotool windowmove "$needed" 1200 1140
 sleep 2
 
 shoot all root
@@ -104,6 +110,7 @@ shoot ptable "$ptable"
 shoot info "$info"
 shoot alarm "$alarm"
 shoot palarm "$palarm"
+shoot needed "$needed"
 
 # The pop-ups keep coming (every spot of a watched call or a "/P" call) and must leave the keyboard
 # focus where the operator put it.

@@ -9,7 +9,7 @@ class Clock;
 // "alarms.log": what fired and when the feed was down, one line per event, so the operator can see
 // next morning what happened overnight. Opened for append and never truncated. Each line is
 //   2026-12-06 21:14:03Z<TAB>kind<TAB>call<TAB>frequency<TAB>text
-// in UTC; kind is "call", "portable", "link_lost", "link_restored" or "push_failed".
+// in UTC; kind is "call", "portable", "needed", "link_lost", "link_restored" or "push_failed".
 class AlarmHistory final {
 public:
     static inline const QString kFileName = QStringLiteral("alarms.log");

@@ -1,6 +1,7 @@
 #include "alarms/spot_pipeline.h"
 
 #include "alarms/alarm_matcher.h"
+#include "alarms/needed_alarm.h"
 #include "country/spotter_filter.h"
 #include "spots/cluster_message.h"
 #include "spots/display_filter.h"
@@ -46,6 +47,8 @@ void SpotPipeline::processLine(QStringView line)
         return;
     m_matcher.checkPortableAlarm(*spot);
     m_matcher.matchAlarmList(*spot);
+    if (m_needed)
+        m_needed->check(*spot);
     if (!passesDisplayFilter(*spot, m_settings))
         return;
     const QString shown = line.toString();

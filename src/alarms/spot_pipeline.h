@@ -6,6 +6,7 @@
 
 class AlarmMatcher;
 class MessageLog;
+class NeededAlarm;
 class Settings;
 class SpotterFilter;
 
@@ -23,6 +24,8 @@ public:
     void processLines(QStringView lines);
     // $SPOTTERCONT: spots it refuses go no further than the parser.
     void setSpotterFilter(const SpotterFilter *filter) { m_spotterFilter = filter; }
+    // Asked about every spot after the call alarms; none by default.
+    void setNeededAlarm(NeededAlarm *needed) { m_needed = needed; }
 
 signals:
     void spotShown(const QString &line);
@@ -34,4 +37,5 @@ private:
     AlarmMatcher &m_matcher;
     MessageLog &m_messageLog;
     const SpotterFilter *m_spotterFilter = nullptr;
+    NeededAlarm *m_needed = nullptr;
 };

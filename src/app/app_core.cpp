@@ -5,13 +5,16 @@
 #include "alarms/alarm_notifier.h"
 #include "alarms/block_timers.h"
 #include "alarms/feed_watch.h"
+#include "alarms/needed_alarm.h"
 #include "alarms/sound_output.h"
 #include "alarms/spot_pipeline.h"
 #include "app/message_sink.h"
 #include "country/country_file.h"
 #include "country/country_loader.h"
 #include "country/country_table.h"
+#include "country/log_watcher.h"
 #include "country/spotter_filter.h"
+#include "country/worked_index.h"
 #include "link/cluster_link.h"
 #include "link/server_log.h"
 #include "model/alarm_list.h"
@@ -45,10 +48,13 @@ AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages
       m_configSaver(
           std::make_unique<ConfigSaver>(workDir.filePath(ConfigFile::kFileName), *m_settings, *m_alarmList)),
       m_countries(std::make_unique<CountryLoader>()),
-      m_spotterFilter(std::make_unique<SpotterFilter>(*m_settings, *m_countries))
+      m_spotterFilter(std::make_unique<SpotterFilter>(*m_settings, *m_countries)),
+      m_logWatcher(std::make_unique<LogWatcher>()),
+      m_needed(std::make_unique<NeededAlarm>(*m_settings, *m_sound, clock))
 {
     wire();
     wireCountries();
+    wireNeeded();
 }
 
 // How the parts talk to each other, all in one place.
@@ -113,6 +119,12 @@ void AppCore::wireOutlets()
 {
     m_outlets = std::make_unique<AlarmOutlets>(*m_settings);
     m_outlets->useCountries(*m_countries);
+    connect(m_needed.get(), &NeededAlarm::alarmShown, m_outlets.get(),
+            [this](const NeededAlarm::Captions &c) {
+                m_outlets->neededAlarmShown({c.call, c.entity, c.dxcc, c.band, c.qrg,
+                                             NeededAlarm::reasonKey(c.reason),
+                                             NeededAlarm::reasonText(c.reason)});
+            });
     connect(m_notifier.get(), &AlarmNotifier::callAlarmShown, m_outlets.get(), &AlarmOutlets::callAlarmShown);
     connect(m_notifier.get(), &AlarmNotifier::portableAlarmShown, m_outlets.get(),
             &AlarmOutlets::portableAlarmShown);
@@ -175,6 +187,78 @@ void AppCore::wireCountries()
 void AppCore::loadCountryFile()
 {
     m_countries->load(CountryFile::locate(m_workDir, m_settings->text(Settings::Text::CtyFile)));
+}
+
+void AppCore::wireNeeded()
+{
+    m_pipeline->setNeededAlarm(m_needed.get());
+    connect(m_countries.get(), &CountryLoader::loaded, this, [this] {
+        m_countryFailed = false;
+        updateNeeded();
+    });
+    connect(m_countries.get(), &CountryLoader::failed, this, [this] {
+        m_countryFailed = true;
+        updateNeeded();
+    });
+    // Looked at once the change is over: config.txt sets the switch before the log's path.
+    const auto later = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { updateNeeded(); }, Qt::QueuedConnection);
+    };
+    connect(m_settings.get(), &Settings::switchChanged, this, [later](Settings::Switch which) {
+        if (which == Settings::Switch::Needed)
+            later();
+    });
+    connect(m_settings.get(), &Settings::textChanged, this, [later](Settings::Text which) {
+        if (which == Settings::Text::LogAdif)
+            later();
+    });
+    connect(m_logWatcher.get(), &LogWatcher::indexRead, this,
+            [this](const std::shared_ptr<const WorkedIndex> &index) {
+                m_needed->setWorkedIndex(index);
+                tellNeeded(QStringLiteral("log read: %1 CW QSOs, %2 entities")
+                               .arg(index->cwQsoCount())
+                               .arg(index->entityCount(m_settings->isOn(Settings::Switch::NeedConf))));
+            });
+    connect(m_logWatcher.get(), &LogWatcher::readFailed, this, [this](const QString &reason) {
+        m_needed->setWorkedIndex(m_logWatcher->index());
+        tellNeeded(QStringLiteral("needed alarms: the log %1 cannot be read (%2)")
+                       .arg(m_settings->text(Settings::Text::LogAdif), reason));
+    });
+    connect(m_needed.get(), &NeededAlarm::alarmShown, this, [this](const NeededAlarm::Captions &alarm) {
+        m_history->record(QStringLiteral("needed"), alarm.call, alarm.qrg,
+                          QStringLiteral("%1: %2 (%3)")
+                              .arg(alarm.entity, NeededAlarm::reasonText(alarm.reason), alarm.band));
+    });
+}
+
+void AppCore::updateNeeded()
+{
+    const bool on = m_settings->isOn(Settings::Switch::Needed);
+    QString path = m_settings->text(Settings::Text::LogAdif).trimmed();
+    if (path.startsWith(QStringLiteral("~/")))
+        path.replace(0, 1, QDir::homePath());
+    const auto table = m_countries->sharedTable();
+    m_needed->setCountryTable(table);
+    // Off, the log is neither read nor watched.
+    m_logWatcher->watch(on && !path.isEmpty() ? m_workDir.absoluteFilePath(path) : QString(), table);
+    m_needed->setWorkedIndex(m_logWatcher->index());
+    if (!on)
+        m_neededTold.clear();
+    else if (path.isEmpty())
+        tellNeeded(QStringLiteral("needed alarms are off: no ADIF log set ($LOGADIF in Config)"));
+    else if (m_countryFailed)
+        tellNeeded(QStringLiteral("needed alarms are off: no country file"));
+}
+
+void AppCore::tellNeeded(const QString &text)
+{
+    if (text == m_neededTold)
+        return;
+    m_neededTold = text;
+    // Shown like a radio's answer: for a while, then the link's status is back.
+    showStatus(text);
+    m_rigStatusTimer.start();
 }
 
 QString AppCore::configPath() const

@@ -19,8 +19,10 @@ class Clock;
 class ConfigSaver;
 class CountryLoader;
 class FeedWatch;
+class LogWatcher;
 class MessageLog;
 class MessageSink;
+class NeededAlarm;
 class PortableTableModel;
 class RigControl;
 class ServerLog;
@@ -99,6 +101,8 @@ public:
     RigControl &rig() { return *m_rig; }
     AlarmOutlets &outlets() { return *m_outlets; }
     CountryLoader &countries() { return *m_countries; }
+    LogWatcher &logWatcher() { return *m_logWatcher; }
+    NeededAlarm &neededAlarm() { return *m_needed; }
     const Clock &clock() const { return m_clock; }
     QTimer &secondTimer() { return m_secondTimer; }
 
@@ -122,6 +126,10 @@ private:
     void tellLowerCaseCalls();
     void wireCountries();
     void loadCountryFile();
+    // Needed alarms: the log read while they are on and a country file is there; why not, told once.
+    void wireNeeded();
+    void updateNeeded();
+    void tellNeeded(const QString &text);
 
     QDir m_workDir;
     MessageSink &m_messages;
@@ -145,6 +153,8 @@ private:
     std::unique_ptr<AlarmOutlets> m_outlets;
     std::unique_ptr<CountryLoader> m_countries;
     std::unique_ptr<SpotterFilter> m_spotterFilter;
+    std::unique_ptr<LogWatcher> m_logWatcher;
+    std::unique_ptr<NeededAlarm> m_needed;
 
     QTimer m_secondTimer;
     QString m_status = QStringLiteral("Init");
@@ -159,4 +169,6 @@ private:
     bool m_exited = false;
     // Between a loss of the link and its next login; the history gets one line for each end.
     bool m_outage = false;
+    bool m_countryFailed = false;
+    QString m_neededTold;
 };

@@ -3,6 +3,7 @@
 #include "alarms/alarm_event_json.h"
 #include "alarms/alarm_matcher.h"
 #include "alarms/alarm_notifier.h"
+#include "alarms/needed_alarm.h"
 #include "alarms/sound_output.h"
 #include "alarms/spot_pipeline.h"
 #include "app/app_core.h"
@@ -130,6 +131,18 @@ void JsonEventWriter::attach(AppCore &core)
     connect(&core.notifier(), &AlarmNotifier::alarmHidden, this, [this](AlarmNotifier::Kind kind) {
         write({{"event"_L1, u"alarm_hidden"},
                {"window"_L1, kind == AlarmNotifier::Kind::Call ? u"call" : u"portable"}});
+    });
+    connect(&core.neededAlarm(), &NeededAlarm::alarmShown, this, [this](const NeededAlarm::Captions &alarm) {
+        write({{"band"_L1, alarm.band},
+               {"call"_L1, alarm.call},
+               {"dxcc"_L1, alarm.dxcc},
+               {"entity"_L1, alarm.entity},
+               {"event"_L1, u"needed_alarm"},
+               {"qrg"_L1, alarm.qrg},
+               {"reason"_L1, NeededAlarm::reasonKey(alarm.reason)}});
+    });
+    connect(&core.neededAlarm(), &NeededAlarm::alarmHidden, this, [this] {
+        write({{"event"_L1, u"alarm_hidden"}, {"window"_L1, u"needed"}});
     });
     connect(&core.sound(), &SoundOutput::soundRequested, this, [this](const QString &file) {
         write({{"event"_L1, u"sound"}, {"file"_L1, file}});

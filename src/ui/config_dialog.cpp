@@ -9,6 +9,7 @@
 #include "ui/capitals_binding.h"
 #include "ui/config_section.h"
 #include "ui/layout_fonts.h"
+#include "ui/log_section.h"
 #include "ui/notifications_section.h"
 #include "ui/qt_sound_player.h"
 #include "ui/rig_section.h"
@@ -75,6 +76,7 @@ ConfigDialog::ConfigDialog(AppCore &core, MessageSink &messages, QWidget *parent
     // beside the file list, the others stack in a column at the right.
     addSection(new RigSection(m_core, this));
     addSection(new NotificationsSection(m_core, this));
+    addSection(new LogSection(m_core.settings(), this));
     // Acts at once on every click, so it needs no storing: it sits in the free space below the call.
     twips::place(*new SpotterContinentBox(m_core.settings(), this), 120, 1560, 5400, 735);
 

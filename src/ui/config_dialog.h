@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
+class LogSection;
 class QPushButton;
 class QScrollBar;
 

@@ -12,6 +12,7 @@
 #include "ui/config_dialog.h"
 #include "ui/info_window.h"
 #include "ui/layout_fonts.h"
+#include "ui/needed_alarm_window.h"
 #include "ui/portable_table_window.h"
 #include "ui/switch_binding.h"
 #include "ui/twips.h"
@@ -74,6 +75,7 @@ constexpr std::array<SwitchBox, 28> kSwitchBoxes{{
     {u"CheckAlEn10", u"10m", 11040, 4320, 855, 495, S::AlEnable10},
     {u"CheckAlEnOp", u"OP-List", 9720, 1200, 855, 375, S::OpAl},
     {u"CheckAlEnPortable", u"/P", 9720, 1560, 855, 375, S::PortAl},
+    {u"CheckAlEnNeeded", u"Needed", 9720, 1920, 975, 375, S::Needed},
     {u"CheckSoundOn", u"Sound", 9720, 3480, 975, 495, S::SoundEn},
 }};
 
@@ -92,15 +94,15 @@ constexpr std::array<Line, 7> kLines{{
 }};
 
 // Focus moves through the controls in this order.
-constexpr std::array<const char16_t *, 36> kTabOrder{
+constexpr std::array<const char16_t *, 37> kTabOrder{
     u"ButtonEnde",    u"txtOutput",      u"CheckShowDx",       u"ButtonInfo",          u"ButtonConfig",
     u"CheckAlarmOn",  u"ButtonActivity", u"Check160En",        u"Check80En",           u"Check40En",
     u"Check30En",     u"Check20En",      u"Check15En",         u"Check12En",           u"Check10En",
     u"Check17En",     u"CheckSoundOn",   u"CheckAlEn160",      u"CheckAlEn80",         u"CheckAlEn40",
     u"CheckAlEn30",   u"CheckAlEn20",    u"CheckAlEn17",       u"CheckAlEn15",         u"CheckAlEn12",
     u"CheckAlEn10",   u"CheckQrqEn",     u"TxtSpeedMsg",       u"CheckPortableEnable", u"CheckAlEnPortable",
-    u"ButtonSpMsgUp", u"ButtonSpMsgDn",  u"ButtonPAlarmTable", u"CheckAlEnOp",         u"CheckAlEn60",
-    u"Check60En",
+    u"ButtonSpMsgUp", u"ButtonSpMsgDn",  u"ButtonPAlarmTable", u"CheckAlEnOp",         u"CheckAlEnNeeded",
+    u"CheckAlEn60",   u"Check60En",
 };
 
 QString name(const char16_t *text)
@@ -152,6 +154,8 @@ MainWindow::MainWindow(AppCore &core, MessageSink &messages, QWidget *parent)
         connect(alarm, &AlarmWindow::tuneRequested, &m_core.rig(), &RigControl::tune);
         alarm->setCountries(m_core.countries());
     }
+    m_neededAlarm = std::make_unique<NeededAlarmWindow>(m_core.neededAlarm());
+    connect(m_neededAlarm.get(), &NeededAlarmWindow::tuneRequested, &m_core.rig(), &RigControl::tune);
     connect(&m_core.settings(), &Settings::textChanged, this, [this](Settings::Text which) {
         if (which == Settings::Text::RigModel || which == Settings::Text::RigPath ||
             which == Settings::Text::RigSpeed)
@@ -165,6 +169,7 @@ void MainWindow::updateTunable()
     const bool tunable = m_core.rig().isSet();
     m_callAlarm->setTunable(tunable);
     m_portableAlarm->setTunable(tunable);
+    m_neededAlarm->setTunable(tunable);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

@@ -14,6 +14,7 @@ class AppCore;
 class ConfigDialog;
 class InfoWindow;
 class MessageSink;
+class NeededAlarmWindow;
 class PortableTableWindow;
 class QLabel;
 class QLineEdit;
@@ -54,6 +55,7 @@ public:
     InfoWindow *infoWindow() const { return m_info.get(); }
     PortableTableWindow *portableTableWindow() const { return m_portableTable.get(); }
     AlarmWindow &alarmWindow(AlarmNotifier::Kind kind) const;
+    NeededAlarmWindow &neededAlarmWindow() const { return *m_neededAlarm; }
 
     // The threshold buttons (ButtonSpMsgUp / ButtonSpMsgDn) keep 1..99; a value from config.txt
     // outside that range only moves towards it. A threshold that is not a whole number (16 bit)
@@ -103,6 +105,7 @@ private:
 
     std::unique_ptr<AlarmWindow> m_callAlarm;
     std::unique_ptr<AlarmWindow> m_portableAlarm;
+    std::unique_ptr<NeededAlarmWindow> m_neededAlarm;
     std::unique_ptr<ActivityWindow> m_activity;
     std::unique_ptr<ConfigDialog> m_config;
     std::unique_ptr<InfoWindow> m_info;
