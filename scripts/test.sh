@@ -2,7 +2,13 @@
 # Sets everything up, builds with warnings as errors and runs every test.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/setup.sh" "$root/build" -DVEMROK_WERROR=ON
+VEMROK_EXTRA_PACKAGES="clang-format clang-tidy" "$root/scripts/setup.sh" "$root/build" -DVEMROK_WERROR=ON
+# The committed style: .clang-format over every C++ file, and .clang-tidy over every file of src/ (with the
+# headers it includes from there) against the build's compile_commands.json. Any finding fails the run.
+(cd "$root" && find src tests fuzz bench \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run -Werror)
+(cd "$root" && find src -name '*.cpp' -print0 |
+  xargs -0 -n 4 -P "$(nproc)" clang-tidy -p build --quiet --warnings-as-errors='*')
 # Folders of src/ include one way only: a circle fails the run.
 python3 "$root/scripts/layers.py" "$root"
 ctest --test-dir "$root/build" --output-on-failure -j "$(nproc)" --timeout 300
