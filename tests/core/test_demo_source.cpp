@@ -78,15 +78,6 @@ private slots:
 
     void everyLineIsASpotLineWithRealCalls() { QCOMPARE(Mix().notSpots, QStringList()); }
 
-    // Mostly CW, some other modes, and portables.
-    void modesAndPortables()
-    {
-        const Mix mix;
-        QVERIFY2(mix.cw > 7000, qPrintable(QString::number(mix.cw)));
-        QVERIFY2(mix.cw < 9300, qPrintable(QString::number(mix.cw)));
-        QVERIFY2(mix.portable > 400, qPrintable(QString::number(mix.portable)));
-    }
-
     // About one spot in twelve is a watched call: alarms now and then, not all the time.
     void watchedCallsNowAndThen()
     {

@@ -99,169 +99,158 @@ class TestProgram final : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY2(QFile::exists(kProgram), "VEMROK_TEST_BINARY not set"); }
-    void eventStreamIsOneJsonObjectPerLine();
-    void sigtermWritesTheRunsState();
-    void secondCopyInTheSameFolderTouchesNothing();
-    void copiesInTwoFoldersRunSideBySide();
-    void killedCopyLeavesNoLockBehind();
-    void stampIsWrittenWithinTheMinuteAndSurvivesSigkill();
-    void versionIsTheBuilds();
-    void missingFolderExitsWith2();
-    void sigtermEndsAWindowedFirstStart();
-    void workingFolder_data();
-    void workingFolder();
+    void eventStreamIsOneJsonObjectPerLine()
+    {
+        Folder folder(kEventConfig);
+        const auto program = folder.start();
+        QVERIFY(folder.server.waitForLoggedIn());
+        QVERIFY(folder.server.transcript(0).startsWith("DL0TST\r\nSet Dx Filter mode=CW\r\n"));
+        sendSpots(folder.server);
+        Stream stream;
+        QTRY_COMPARE_WITH_TIMEOUT(stream.spotsRead(*program), 3, 10000);
+        QCOMPARE(stream.names.first(), u"status"_s);
+        QVERIFY(stream.names.contains(u"connection"_s));
+        QCOMPARE(stream.names.mid(stream.names.indexOf(u"call_alarm"_s), 7),
+                 (QStringList{u"call_alarm"_s, u"sound"_s, u"heard"_s, u"spot"_s, u"portable_alarm"_s,
+                              u"sound"_s, u"spot"_s}));
+        terminateCleanly(program.get());
+    }
+
+    void sigtermWritesTheRunsState()
+    {
+        Folder folder(kEventConfig);
+        const auto program = folder.start();
+        QVERIFY(folder.server.waitForLoggedIn());
+        sendSpots(folder.server);
+        Stream stream;
+        QTRY_COMPARE_WITH_TIMEOUT(stream.spotsRead(*program), 3, 10000);
+        QVERIFY(!stream.stamped.isEmpty());
+        terminateCleanly(program.get());
+        const QByteArray written = folder.file(u"config.txt"_s);
+        QVERIFY(written.contains("\r\n$QRG 14025.0\r\n"));
+        QVERIFY(written.contains("\r\n$TIME " + stream.stamped.toUtf8() + "\r\n"));
+        QVERIFY(written.contains("\r\n$LOGIN DL0TST\r\n"));
+    }
+
+    // A second copy in the same folder ends without touching a file, and says why.
+    void secondCopyInTheSameFolderTouchesNothing()
+    {
+        Folder folder;
+        const auto first = folder.start();
+        QVERIFY(folder.server.waitForLoggedIn());
+        const QStringList before = folder.snapshot();
+        QVERIFY(before.join(u'\n').contains(u"log.txt"_s));
+        const auto second = folder.start();
+        QVERIFY(second->waitForFinished(10000));
+        QCOMPARE(second->exitCode(), 3);
+        const QJsonObject message = QJsonDocument::fromJson(second->readAllStandardOutput()).object();
+        QCOMPARE(message.value(u"event"_s).toString(), u"message"_s);
+        QCOMPARE(message.value(u"text"_s).toString(),
+                 u"VemrokAlarm is already running in "_s + QDir(folder.dir.path()).absolutePath());
+        QCOMPARE(folder.snapshot(), before);
+        QCOMPARE(folder.server.connectionCount(), 1);
+        terminateCleanly(first.get());
+    }
+
+    void copiesInTwoFoldersRunSideBySide()
+    {
+        Folder one;
+        Folder two;
+        const auto a = one.start();
+        const auto b = two.start();
+        QVERIFY(one.server.waitForLoggedIn());
+        QVERIFY(two.server.waitForLoggedIn());
+        terminateCleanly(a.get());
+        terminateCleanly(b.get());
+    }
+
+    // Killed, the copy leaves its lock file behind; the next copy sees its process is gone.
+    void killedCopyLeavesNoLockBehind()
+    {
+        Folder folder;
+        const auto killed = folder.start();
+        QVERIFY(folder.server.waitForLoggedIn());
+        killed->kill();
+        QVERIFY(killed->waitForFinished(10000));
+        const auto again = folder.start();
+        QVERIFY(folder.server.waitForConnections(2));
+        QVERIFY(folder.server.waitForLoggedIn());
+        terminateCleanly(again.get());
+    }
+
+    // A watched call's stamp alone is written within the minute, and a SIGKILL just after leaves a whole
+    // file.
+    void stampIsWrittenWithinTheMinuteAndSurvivesSigkill()
+    {
+        Folder folder("$CALL TS0EST\r\n");
+        const auto program = folder.start();
+        QVERIFY(folder.server.waitForLoggedIn());
+        folder.server.send(rbnBytes(u"DL8LAS-#", u"7012.5", u"TS0EST"));
+        QTRY_VERIFY_WITH_TIMEOUT(folder.file(u"config.txt"_s).contains("\r\n$QRG 7012.5\r\n"),
+                                 ConfigSaver::kStampIntervalMs + 15000);
+        program->kill();
+        QVERIFY(program->waitForFinished());
+        QVERIFY(folder.file(u"config.txt"_s).endsWith(": end of configuration file\r\n"));
+    }
+
+    void versionIsTheBuilds()
+    {
+        QProcess process;
+        process.start(kProgram, {u"--version"_s});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.readAllStandardOutput(), QByteArray("VemrokAlarm ") + kVersion + '\n');
+    }
+
+    void missingFolderExitsWith2()
+    {
+        QProcess process;
+        process.start(kProgram, {u"--headless"_s, u"-C"_s, u"/nonexistent/x"_s});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 2);
+        QVERIFY(process.readAllStandardOutput().isEmpty());
+    }
+
+    // A first start with windows waits in the box "File config.txt not found, new created"; SIGTERM ends it.
+    // So early an end cuts off Qt Multimedia's sound-loading thread, whose leftovers are not ours to check.
+    void sigtermEndsAWindowedFirstStart()
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"ASAN_OPTIONS"_s, env.value(u"ASAN_OPTIONS"_s) + u":detect_leaks=0"_s);
+        process.setProcessEnvironment(env);
+        QTemporaryDir dir;
+        process.start(kProgram, {u"-C"_s, dir.path()});
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(u"config.txt"_s)), 10000);
+        terminateCleanly(&process);
+    }
+
+    void workingFolder_data()
+    {
+        for (const char *column : {"given", "current", "home", "xdg", "expected"})
+            QTest::addColumn<QString>(column);
+        // "@" stands for a folder of the test's own, where "home" is a symlink to "op".
+        const QString real = m_dir.filePath(u"op"_s);
+        const QString link = m_dir.filePath(u"home"_s);
+        QVERIFY(QDir().mkpath(real));
+        QVERIFY(QFileInfo(link).isSymLink() || QFile::link(real, link));
+        for (const DataRow &row : dataRows(u"working_folders.txt"_s)) {
+            const auto field = [&](int i) { return row.text(i).replace(u'@', m_dir.path()); };
+            QTest::newRow(row.name.constData()) << field(0) << field(1) << field(2) << field(3) << field(4);
+        }
+    }
+
+    void workingFolder()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, current);
+        QFETCH(QString, home);
+        QFETCH(QString, xdg);
+        QTEST(chooseWorkingFolder(given, current, home, xdg), "expected");
+    }
 
 private:
     QTemporaryDir m_dir;
 };
-
-void TestProgram::eventStreamIsOneJsonObjectPerLine()
-{
-    Folder folder(kEventConfig);
-    const auto program = folder.start();
-    QVERIFY(folder.server.waitForLoggedIn());
-    QVERIFY(folder.server.transcript(0).startsWith("DL0TST\r\nSet Dx Filter mode=CW\r\n"));
-    sendSpots(folder.server);
-    Stream stream;
-    QTRY_COMPARE_WITH_TIMEOUT(stream.spotsRead(*program), 3, 10000);
-    QCOMPARE(stream.names.first(), u"status"_s);
-    QVERIFY(stream.names.contains(u"connection"_s));
-    QCOMPARE(stream.names.mid(stream.names.indexOf(u"call_alarm"_s), 7),
-             (QStringList{u"call_alarm"_s, u"sound"_s, u"heard"_s, u"spot"_s, u"portable_alarm"_s, u"sound"_s,
-                          u"spot"_s}));
-    terminateCleanly(program.get());
-}
-
-void TestProgram::sigtermWritesTheRunsState()
-{
-    Folder folder(kEventConfig);
-    const auto program = folder.start();
-    QVERIFY(folder.server.waitForLoggedIn());
-    sendSpots(folder.server);
-    Stream stream;
-    QTRY_COMPARE_WITH_TIMEOUT(stream.spotsRead(*program), 3, 10000);
-    QVERIFY(!stream.stamped.isEmpty());
-    terminateCleanly(program.get());
-    const QByteArray written = folder.file(u"config.txt"_s);
-    QVERIFY(written.contains("\r\n$QRG 14025.0\r\n"));
-    QVERIFY(written.contains("\r\n$TIME " + stream.stamped.toUtf8() + "\r\n"));
-    QVERIFY(written.contains("\r\n$LOGIN DL0TST\r\n"));
-}
-
-// A second copy in the same folder ends without touching a file, and says why.
-void TestProgram::secondCopyInTheSameFolderTouchesNothing()
-{
-    Folder folder;
-    const auto first = folder.start();
-    QVERIFY(folder.server.waitForLoggedIn());
-    const QStringList before = folder.snapshot();
-    QVERIFY(before.join(u'\n').contains(u"log.txt"_s));
-    const auto second = folder.start();
-    QVERIFY(second->waitForFinished(10000));
-    QCOMPARE(second->exitCode(), 3);
-    const QJsonObject message = QJsonDocument::fromJson(second->readAllStandardOutput()).object();
-    QCOMPARE(message.value(u"event"_s).toString(), u"message"_s);
-    QCOMPARE(message.value(u"text"_s).toString(),
-             u"VemrokAlarm is already running in "_s + QDir(folder.dir.path()).absolutePath());
-    QCOMPARE(folder.snapshot(), before);
-    QCOMPARE(folder.server.connectionCount(), 1);
-    terminateCleanly(first.get());
-}
-
-void TestProgram::copiesInTwoFoldersRunSideBySide()
-{
-    Folder one;
-    Folder two;
-    const auto a = one.start();
-    const auto b = two.start();
-    QVERIFY(one.server.waitForLoggedIn());
-    QVERIFY(two.server.waitForLoggedIn());
-    terminateCleanly(a.get());
-    terminateCleanly(b.get());
-}
-
-// Killed, the copy leaves its lock file behind; the next copy sees its process is gone.
-void TestProgram::killedCopyLeavesNoLockBehind()
-{
-    Folder folder;
-    const auto killed = folder.start();
-    QVERIFY(folder.server.waitForLoggedIn());
-    killed->kill();
-    QVERIFY(killed->waitForFinished(10000));
-    const auto again = folder.start();
-    QVERIFY(folder.server.waitForConnections(2));
-    QVERIFY(folder.server.waitForLoggedIn());
-    terminateCleanly(again.get());
-}
-
-// A watched call's stamp alone is written within the minute, and a SIGKILL just after leaves a whole file.
-void TestProgram::stampIsWrittenWithinTheMinuteAndSurvivesSigkill()
-{
-    Folder folder("$CALL TS0EST\r\n");
-    const auto program = folder.start();
-    QVERIFY(folder.server.waitForLoggedIn());
-    folder.server.send(rbnBytes(u"DL8LAS-#", u"7012.5", u"TS0EST"));
-    QTRY_VERIFY_WITH_TIMEOUT(folder.file(u"config.txt"_s).contains("\r\n$QRG 7012.5\r\n"),
-                             ConfigSaver::kStampIntervalMs + 15000);
-    program->kill();
-    QVERIFY(program->waitForFinished());
-    QVERIFY(folder.file(u"config.txt"_s).endsWith(": end of configuration file\r\n"));
-}
-
-void TestProgram::versionIsTheBuilds()
-{
-    QProcess process;
-    process.start(kProgram, {u"--version"_s});
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.readAllStandardOutput(), QByteArray("VemrokAlarm ") + kVersion + '\n');
-}
-
-void TestProgram::missingFolderExitsWith2()
-{
-    QProcess process;
-    process.start(kProgram, {u"--headless"_s, u"-C"_s, u"/nonexistent/x"_s});
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitCode(), 2);
-    QVERIFY(process.readAllStandardOutput().isEmpty());
-}
-
-// A first start with windows waits in the box "File config.txt not found, new created"; SIGTERM ends it.
-// So early an end cuts off Qt Multimedia's sound-loading thread, whose leftovers are not ours to check.
-void TestProgram::sigtermEndsAWindowedFirstStart()
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"ASAN_OPTIONS"_s, env.value(u"ASAN_OPTIONS"_s) + u":detect_leaks=0"_s);
-    process.setProcessEnvironment(env);
-    QTemporaryDir dir;
-    process.start(kProgram, {u"-C"_s, dir.path()});
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(u"config.txt"_s)), 10000);
-    terminateCleanly(&process);
-}
-
-void TestProgram::workingFolder_data()
-{
-    for (const char *column : {"given", "current", "home", "xdg", "expected"})
-        QTest::addColumn<QString>(column);
-    // "@" stands for a folder of the test's own, where "home" is a symlink to "op".
-    const QString real = m_dir.filePath(u"op"_s);
-    const QString link = m_dir.filePath(u"home"_s);
-    QVERIFY(QDir().mkpath(real));
-    QVERIFY(QFileInfo(link).isSymLink() || QFile::link(real, link));
-    for (const DataRow &row : dataRows(u"working_folders.txt"_s)) {
-        const auto field = [&](int i) { return row.text(i).replace(u'@', m_dir.path()); };
-        QTest::newRow(row.name.constData()) << field(0) << field(1) << field(2) << field(3) << field(4);
-    }
-}
-
-void TestProgram::workingFolder()
-{
-    QFETCH(QString, given);
-    QFETCH(QString, current);
-    QFETCH(QString, home);
-    QFETCH(QString, xdg);
-    QTEST(chooseWorkingFolder(given, current, home, xdg), "expected");
-}
 
 QTEST_GUILESS_MAIN(TestProgram)
 #include "test_program.moc"

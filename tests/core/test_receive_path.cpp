@@ -99,238 +99,209 @@ const QByteArray kWatched = "$CALL TS0EST\n$TXT say \"hi\"\t!\n$SOUND ts.wav\n$E
 class TestReceivePath final : public QObject {
     Q_OBJECT
 private slots:
-    void recordStart_data();
-    void recordStart();
-    void fields_data();
-    void fields();
-    void rules_data();
-    void rules();
-    void callAlarmEventCarriesTheText();
-    void blockedCallIsStampedNotAlarmed();
-    void alarmWhileItsWindowIsShownIsSilent();
-    void blockTimeThatIsNotACountBlocksNothing_data();
-    void blockTimeThatIsNotACountBlocksNothing();
-    void editedCallAlarmsAtOnce();
-    void handEditedCountdowns_data();
-    void handEditedCountdowns();
-    void hideTime_data();
-    void hideTime();
-    void hidingThePortableWindowOpensItsGate();
-    void messageWindowPage();
-    void jsonEscapedAsQtEscapes();
-};
-
-void TestReceivePath::recordStart_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("call");
-    QTest::addColumn<bool>("speedCounts");
-    for (const DataRow &row : dataRows(u"cluster_spots.txt"_s))
-        QTest::newRow(row.name.constData()) << row.text(0) << row.text(1) << (row.text(2) == u"wpm");
-}
-
-// Where a DX-cluster node's line holds a spot record, and what the parser reads from there.
-void TestReceivePath::recordStart()
-{
-    QFETCH(QString, line);
-    const qsizetype start = spotRecordStart(line);
-    const std::optional<Spot> spot = start < 0 ? std::nullopt : parseSpot(QStringView(line).sliced(start));
-    QTEST(spot ? spot->call : QString(), "call");
-    const bool speedCounts = spot && spot->wpmPos > 0;
-    QTEST(speedCounts, "speedCounts");
-}
-
-void TestReceivePath::fields_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("fields");
-    for (const DataRow &row : dataRows(u"spot_fields.txt"_s))
-        QTest::newRow(row.name.constData()) << row.text(0) << row.text(1);
-}
-
-void TestReceivePath::fields()
-{
-    QFETCH(QString, line);
-    QTEST(describe(parseSpot(line)), "fields");
-    QTEST(describe(parseSpot(QStringView(line))), "fields");
-}
-
-void TestReceivePath::rules_data()
-{
-    QTest::addColumn<QByteArray>("config");
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("events");
-    for (const DataRow &row : dataRows(u"receive_rules.txt"_s)) {
-        const QStringList spot = row.text(1).split(u' ');
-        const QString line = spot.size() == 3 ? rbn(spot[0], spot[1], spot[2].toInt()) : row.text(1);
-        QTest::newRow(row.name.constData())
-            << QByteArray(row.bytes(0, "\n") + '\n').replace("@watched", kWatched) << line << row.text(2);
+    void recordStart_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<bool>("speedCounts");
+        for (const DataRow &row : dataRows(u"cluster_spots.txt"_s))
+            QTest::newRow(row.name.constData()) << row.text(0) << row.text(1) << (row.text(2) == u"wpm");
     }
-}
 
-void TestReceivePath::rules()
-{
-    QFETCH(QByteArray, config);
-    QFETCH(QString, line);
-    Pipe pipe(config);
-    QTEST(pipe.feed(line), "events");
-    if (pipe.core.messageLog().lineCount() > 0)
-        QCOMPARE(pipe.core.messageLog().line(0), line.mid(line.indexOf(u"DX de")));
-}
+    // Where a DX-cluster node's line holds a spot record, and what the parser reads from there.
+    void recordStart()
+    {
+        QFETCH(QString, line);
+        const qsizetype start = spotRecordStart(line);
+        const std::optional<Spot> spot =
+            start < 0 ? std::nullopt : parseSpot(QStringView(line).sliced(start));
+        QTEST(spot ? spot->call : QString(), "call");
+        const bool speedCounts = spot && spot->wpmPos > 0;
+        QTEST(speedCounts, "speedCounts");
+    }
 
-void TestReceivePath::callAlarmEventCarriesTheText()
-{
-    Pipe pipe(kWatched);
-    pipe.feed(rbn(u"TS0EST"));
-    const QByteArray callAlarm =
-        "{\"call\":\"TS0EST\",\"entry\":0,\"event\":\"call_alarm\",\"qrg\":\"14025.0\","
-        "\"text\":\"say \\\"hi\\\"\\t!\"}\n";
-    QVERIFY(pipe.out.buffer().startsWith(callAlarm));
-}
+    void fields_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("fields");
+        for (const DataRow &row : dataRows(u"spot_fields.txt"_s))
+            QTest::newRow(row.name.constData()) << row.text(0) << row.text(1);
+    }
 
-// Blocked: stamped, not alarmed, and the countdown is not restarted.
-void TestReceivePath::blockedCallIsStampedNotAlarmed()
-{
-    Pipe pipe(kWatched);
-    const AlarmList &list = pipe.core.alarmList();
-    pipe.feed(rbn(u"TS0EST"));
-    QCOMPARE(list.at(0).blockTimer, u"30"_s);
-    pipe.core.tickSecond();
-    pipe.clock.time = u"12:35:00"_s;
-    QCOMPARE(pipe.feed(rbn(u"TS0EST", u"7010.0")), u"heard0@7010.0 spot"_s);
-    QCOMPARE(list.at(0).blockTimer, u"29"_s);
-    QCOMPARE(list.at(0).time, u"12:35:00"_s);
-}
+    void fields()
+    {
+        QFETCH(QString, line);
+        QTEST(describe(parseSpot(line)), "fields");
+        QTEST(describe(parseSpot(QStringView(line))), "fields");
+    }
 
-// The block time runs out and stays at 0; the alarm window is still shown, so the next alarm is silent.
-void TestReceivePath::alarmWhileItsWindowIsShownIsSilent()
-{
-    Pipe pipe(kWatched);
-    pipe.feed(rbn(u"TS0EST"));
-    for (int tick = 0; tick < 30; ++tick)
+    void rules_data()
+    {
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("events");
+        for (const DataRow &row : dataRows(u"receive_rules.txt"_s)) {
+            QStringList lines;
+            for (const QString &line : row.text(1).split(u'|')) {
+                const QStringList spot = line.split(u' ');
+                lines << (spot.size() == 3 ? rbn(spot[0], spot[1], spot[2].toInt()) : line);
+            }
+            QTest::newRow(row.name.constData())
+                << QByteArray(row.bytes(0, "\n") + '\n').replace("@watched", kWatched) << lines
+                << row.text(2);
+        }
+    }
+
+    void rules()
+    {
+        QFETCH(QByteArray, config);
+        QFETCH(QStringList, lines);
+        Pipe pipe(config);
+        QTEST(pipe.feed(lines), "events");
+        if (pipe.core.messageLog().lineCount() > 0)
+            QCOMPARE(pipe.core.messageLog().line(0), lines[0].mid(lines[0].indexOf(u"DX de")));
+    }
+
+    void callAlarmEventCarriesTheText()
+    {
+        Pipe pipe(kWatched);
+        pipe.feed(rbn(u"TS0EST"));
+        const QByteArray callAlarm =
+            "{\"call\":\"TS0EST\",\"entry\":0,\"event\":\"call_alarm\",\"qrg\":\"14025.0\","
+            "\"text\":\"say \\\"hi\\\"\\t!\"}\n";
+        QVERIFY(pipe.out.buffer().startsWith(callAlarm));
+    }
+
+    // Blocked: stamped, not alarmed, and the countdown is not restarted.
+    void blockedCallIsStampedNotAlarmed()
+    {
+        Pipe pipe(kWatched);
+        const AlarmList &list = pipe.core.alarmList();
+        pipe.feed(rbn(u"TS0EST"));
+        QCOMPARE(list.at(0).blockTimer, u"30"_s);
         pipe.core.tickSecond();
-    QCOMPARE(pipe.core.alarmList().at(0).blockTimer, u"0"_s);
-    pipe.core.tickSecond();
-    QCOMPARE(pipe.core.alarmList().at(0).blockTimer, u"0"_s);
-    QCOMPARE(pipe.feed(rbn(u"TS0EST")), u"call0:TS0EST heard0@14025.0 spot"_s);
-}
+        pipe.clock.time = u"12:35:00"_s;
+        QCOMPARE(pipe.feed(rbn(u"TS0EST", u"7010.0")), u"heard0@7010.0 spot"_s);
+        QCOMPARE(list.at(0).blockTimer, u"29"_s);
+        QCOMPARE(list.at(0).time, u"12:35:00"_s);
+    }
 
-void TestReceivePath::blockTimeThatIsNotACountBlocksNothing_data()
-{
-    QTest::addColumn<QByteArray>("blockTime");
-    QTest::newRow("zero") << QByteArray("0");
-    QTest::newRow("negative") << QByteArray("-3");
-}
+    // The block time runs out and stays at 0; the alarm window is still shown, so the next alarm is silent.
+    void alarmWhileItsWindowIsShownIsSilent()
+    {
+        Pipe pipe(kWatched);
+        pipe.feed(rbn(u"TS0EST"));
+        for (int tick = 0; tick < 30; ++tick)
+            pipe.core.tickSecond();
+        QCOMPARE(pipe.core.alarmList().at(0).blockTimer, u"0"_s);
+        pipe.core.tickSecond();
+        QCOMPARE(pipe.core.alarmList().at(0).blockTimer, u"0"_s);
+        QCOMPARE(pipe.feed(rbn(u"TS0EST")), u"call0:TS0EST heard0@14025.0 spot"_s);
+    }
 
-void TestReceivePath::blockTimeThatIsNotACountBlocksNothing()
-{
-    QFETCH(QByteArray, blockTime);
-    Pipe pipe("$CALL DL1ABC\n$ENABLE on\n$BLOCKTIME " + blockTime + '\n');
-    QCOMPARE(pipe.feed({rbn(u"DL1ABC"), rbn(u"DL1ABC")}).count(u"call0:DL1ABC"_s), 2);
-}
+    // The matcher's index is built by the first spot; an edit must not leave it behind.
+    void editedCallAlarmsAtOnce()
+    {
+        Pipe pipe(kWatched);
+        pipe.feed(rbn(u"DL1ABC"));
+        pipe.core.alarmList().edit(0, [](AlarmEntry &e) { e.call = u"NEW1ABC"_s; });
+        QVERIFY(pipe.feed(rbn(u"NEW1ABC")).startsWith(u"call0:NEW1ABC"_s));
+        QCOMPARE(pipe.feed(rbn(u"TS0EST")), u"spot"_s);
+    }
 
-// The matcher's index is built by the first spot; an edit must not leave it behind.
-void TestReceivePath::editedCallAlarmsAtOnce()
-{
-    Pipe pipe(kWatched);
-    pipe.feed(rbn(u"DL1ABC"));
-    pipe.core.alarmList().edit(0, [](AlarmEntry &e) { e.call = u"NEW1ABC"_s; });
-    QVERIFY(pipe.feed(rbn(u"NEW1ABC")).startsWith(u"call0:NEW1ABC"_s));
-    QCOMPARE(pipe.feed(rbn(u"TS0EST")), u"spot"_s);
-}
+    // Hand-edited countdowns that are not counts become free.
+    void handEditedCountdowns_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("negative") << u"-5"_s << u"0"_s;
+        QTest::newRow("letters") << u"abc"_s << u"0"_s;
+        QTest::newRow("beyond 16 bits") << u"40000"_s << u"0"_s;
+        QTest::newRow("leading zeros") << u"007"_s << u"6"_s;
+    }
 
-// Hand-edited countdowns that are not counts become free.
-void TestReceivePath::handEditedCountdowns_data()
-{
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<QString>("after");
-    QTest::newRow("negative") << u"-5"_s << u"0"_s;
-    QTest::newRow("letters") << u"abc"_s << u"0"_s;
-    QTest::newRow("beyond 16 bits") << u"40000"_s << u"0"_s;
-    QTest::newRow("leading zeros") << u"007"_s << u"6"_s;
-}
+    void handEditedCountdowns()
+    {
+        QFETCH(QString, before);
+        Pipe pipe(kWatched);
+        pipe.core.alarmList().edit(0, [&before](AlarmEntry &e) { e.blockTimer = before; });
+        countDownBlockTimers(pipe.core.alarmList());
+        QTEST(pipe.core.alarmList().at(0).blockTimer, "after");
+    }
 
-void TestReceivePath::handEditedCountdowns()
-{
-    QFETCH(QString, before);
-    Pipe pipe(kWatched);
-    pipe.core.alarmList().edit(0, [&before](AlarmEntry &e) { e.blockTimer = before; });
-    countDownBlockTimers(pipe.core.alarmList());
-    QTEST(pipe.core.alarmList().at(0).blockTimer, "after");
-}
+    // AlTime: hide after that many seconds, at most 65, 0 never; not a number is 20.
+    void hideTime_data()
+    {
+        QTest::addColumn<QString>("alTime");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("20 s") << u"20"_s << 20000;
+        QTest::newRow("65 s") << u"65"_s << 65000;
+        QTest::newRow("above 65") << u"100"_s << 65000;
+        QTest::newRow("never") << u"0"_s << 0;
+        QTest::newRow("negative") << u"-5"_s << 0;
+        QTest::newRow("not a number") << u"abc"_s << 20000;
+    }
 
-// AlTime: hide after that many seconds, at most 65, 0 never; not a number is 20.
-void TestReceivePath::hideTime_data()
-{
-    QTest::addColumn<QString>("alTime");
-    QTest::addColumn<int>("ms");
-    QTest::newRow("20 s") << u"20"_s << 20000;
-    QTest::newRow("65 s") << u"65"_s << 65000;
-    QTest::newRow("above 65") << u"100"_s << 65000;
-    QTest::newRow("never") << u"0"_s << 0;
-    QTest::newRow("negative") << u"-5"_s << 0;
-    QTest::newRow("not a number") << u"abc"_s << 20000;
-}
+    void hideTime()
+    {
+        QFETCH(QString, alTime);
+        QFETCH(int, ms);
+        Pipe pipe("");
+        pipe.core.settings().setText(Settings::Text::AlTime, alTime);
+        pipe.core.notifier().showPortableAlarm(u"DL1AB/P"_s, u"7003.9"_s);
+        const QTimer &timer = pipe.core.notifier().hideTimer(AlarmNotifier::Kind::Portable);
+        QCOMPARE(timer.isActive(), ms > 0);
+        if (timer.isActive())
+            QCOMPARE(timer.interval(), ms);
+    }
 
-void TestReceivePath::hideTime()
-{
-    QFETCH(QString, alTime);
-    QFETCH(int, ms);
-    Pipe pipe("");
-    pipe.core.settings().setText(Settings::Text::AlTime, alTime);
-    pipe.core.notifier().showPortableAlarm(u"DL1AB/P"_s, u"7003.9"_s);
-    const QTimer &timer = pipe.core.notifier().hideTimer(AlarmNotifier::Kind::Portable);
-    QCOMPARE(timer.isActive(), ms > 0);
-    if (timer.isActive())
-        QCOMPARE(timer.interval(), ms);
-}
+    // Hidden, the portable window's gate opens again: the next portable alarm sounds.
+    void hidingThePortableWindowOpensItsGate()
+    {
+        Pipe pipe(kWatched + "$PORTAL on\n");
+        pipe.feed(rbn(u"TS0EST")); // the call window's gate is its own
+        pipe.core.notifier().showPortableAlarm(u"DL1AB/P"_s, u"7003.9"_s);
+        pipe.out.buffer().clear();
+        pipe.out.seek(0);
+        pipe.core.notifier().hide(AlarmNotifier::Kind::Portable);
+        QCOMPARE(pipe.out.buffer(), QByteArray("{\"event\":\"alarm_hidden\",\"window\":\"portable\"}\n"));
+        QCOMPARE(pipe.feed(rbn(u"DL1AB/P")), u"portable:DL1AB/P sound:kukuk.wav spot"_s);
+    }
 
-// Hidden, the portable window's gate opens again: the next portable alarm sounds.
-void TestReceivePath::hidingThePortableWindowOpensItsGate()
-{
-    Pipe pipe(kWatched + "$PORTAL on\n");
-    pipe.feed(rbn(u"TS0EST")); // the call window's gate is its own
-    pipe.core.notifier().showPortableAlarm(u"DL1AB/P"_s, u"7003.9"_s);
-    pipe.out.buffer().clear();
-    pipe.out.seek(0);
-    pipe.core.notifier().hide(AlarmNotifier::Kind::Portable);
-    QCOMPARE(pipe.out.buffer(), QByteArray("{\"event\":\"alarm_hidden\",\"window\":\"portable\"}\n"));
-    QCOMPARE(pipe.feed(rbn(u"DL1AB/P")), u"portable:DL1AB/P sound:kukuk.wav spot"_s);
-}
+    void messageWindowPage()
+    {
+        Pipe pipe("");
+        MessageLog &log = pipe.core.messageLog();
+        QCOMPARE(log.text(), u"... actual DX Info\r\n"_s);
+        QStringList lines;
+        // Lengths vary, so a line is written over a longer and a shorter one when the window restarts.
+        for (int i = 0; i < 71; ++i)
+            lines << rbn(u"DL%1ABC"_s.arg(i % 10), u"7010.0", 20 + i % 30) + QString(i % 7, u'x');
+        QSignalSpy appended(&log, &MessageLog::lineAppended);
+        QSignalSpy restarted(&log, &MessageLog::restarted);
+        pipe.feed(lines.first(35));
+        QCOMPARE(log.text(), u"... actual DX Info\r\n"_s + lines.first(35).join(u"\r\n"_s) + u"\r\n"_s);
+        pipe.feed(lines.at(35));
+        QCOMPARE(log.text(), lines.at(35) + u"\r\n"_s);
+        pipe.feed(lines.sliced(36));
+        QCOMPARE(log.text(), lines.at(70) + u"\r\n"_s);
+        QCOMPARE(appended.count(), 69);
+        QCOMPARE(appended.last().first().toString(), lines.at(69));
+        QCOMPARE(restarted.count(), 2);
+        QCOMPARE(restarted.last().first().toString(), lines.at(70));
+    }
 
-void TestReceivePath::messageWindowPage()
-{
-    Pipe pipe("");
-    MessageLog &log = pipe.core.messageLog();
-    QCOMPARE(log.text(), u"... actual DX Info\r\n"_s);
-    QStringList lines;
-    // Lengths vary, so a line is written over a longer and a shorter one when the window restarts.
-    for (int i = 0; i < 71; ++i)
-        lines << rbn(u"DL%1ABC"_s.arg(i % 10), u"7010.0", 20 + i % 30) + QString(i % 7, u'x');
-    QSignalSpy appended(&log, &MessageLog::lineAppended);
-    QSignalSpy restarted(&log, &MessageLog::restarted);
-    pipe.feed(lines.first(35));
-    QCOMPARE(log.text(), u"... actual DX Info\r\n"_s + lines.first(35).join(u"\r\n"_s) + u"\r\n"_s);
-    pipe.feed(lines.at(35));
-    QCOMPARE(log.text(), lines.at(35) + u"\r\n"_s);
-    pipe.feed(lines.sliced(36));
-    QCOMPARE(log.text(), lines.at(70) + u"\r\n"_s);
-    QCOMPARE(appended.count(), 69);
-    QCOMPARE(appended.last().first().toString(), lines.at(69));
-    QCOMPARE(restarted.count(), 2);
-    QCOMPARE(restarted.last().first().toString(), lines.at(70));
-}
-
-// Events are written by hand; every kind of character must come out as QJsonDocument writes it.
-void TestReceivePath::jsonEscapedAsQtEscapes()
-{
-    Pipe pipe("");
-    const QString text = u"\"\\/\b\f\n\r\t\x01\x1f\x7f \u00e9\u07ff\u0800\u20ac\U0001D11E\uFFFF"_s +
-                         QChar(0xDC00) + QChar(0xD800) + u"x"_s;
-    pipe.events.show(text);
-    const QJsonObject event{{u"event"_s, u"message"_s}, {u"text"_s, text}};
-    QCOMPARE(pipe.out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
-}
+    // Events are written by hand; every kind of character must come out as QJsonDocument writes it.
+    void jsonEscapedAsQtEscapes()
+    {
+        Pipe pipe("");
+        const QString text = u"\"\\/\b\f\n\r\t\x01\x1f\x7f \u00e9\u07ff\u0800\u20ac\U0001D11E\uFFFF"_s +
+                             QChar(0xDC00) + QChar(0xD800) + u"x"_s;
+        pipe.events.show(text);
+        const QJsonObject event{{u"event"_s, u"message"_s}, {u"text"_s, text}};
+        QCOMPARE(pipe.out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
+    }
+};
 
 QTEST_GUILESS_MAIN(TestReceivePath)
 #include "test_receive_path.moc"

@@ -111,20 +111,6 @@ QString activeTitle()
 {
     return QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle() : QString();
 }
-QString tuneEntry(QTableView &view, int row, int column, bool click)
-{
-    const QPoint at = view.visualRect(view.model()->index(row, column)).center();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
-    QApplication::sendEvent(view.viewport(), &event);
-    auto *menu = view.findChild<QMenu *>(u"TuneMenu"_s);
-    if (!menu || !menu->isVisible())
-        return QString();
-    const QString text = menu->actions().value(0)->text();
-    if (click)
-        menu->actions().value(0)->trigger();
-    menu->close();
-    return text;
-}
 // What reaches a widget: the region painted, the mouse releases.
 struct Recorder final : QObject {
     explicit Recorder(QWidget &widget) { widget.installEventFilter(this); }
@@ -184,19 +170,6 @@ struct RigWithRadio : Radio, Rig {
 class TestGui : public QObject {
     Q_OBJECT
 private slots:
-    // On top, never taking the keyboard, hidden until an alarm.
-    void alarmWindowsStayOnTopWithoutFocus()
-    {
-        Rig rig;
-        for (const Kind kind : {Kind::Call, Kind::Portable}) {
-            const AlarmWindow &w = rig.window.alarmWindow(kind);
-            QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-            QVERIFY(w.windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
-            QVERIFY(w.testAttribute(Qt::WA_ShowWithoutActivating));
-            QVERIFY(!w.isVisible());
-        }
-    }
-
     void alarmWindowsShowTheSpot()
     {
         Rig rig(entries({u"TS0EST"_s, u"DL1ABC"_s}) << u"$PORTAL on"_s);
@@ -232,36 +205,6 @@ private slots:
         rig.spot(u"OK1ZZ/P"_s);
         QVERIFY(portable.isVisible());
         QCOMPARE(rig.player.played, QStringList{u"kukuk.wav"_s});
-    }
-
-    void eachBoxFlipsItsSwitch_data()
-    {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<int>("which");
-        const QStringList boxes =
-            u"CheckShowDx Check160En Check80En Check60En Check40En Check30En Check20En Check17En Check15En "
-            u"Check12En Check10En CheckQrqEn CheckPortableEnable CheckAlarmOn CheckAlEn160 CheckAlEn80 "
-            u"CheckAlEn60 CheckAlEn40 CheckAlEn30 CheckAlEn20 CheckAlEn17 CheckAlEn15 CheckAlEn12 "
-            u"CheckAlEn10 CheckAlEnOp CheckAlEnPortable CheckSoundOn"_s.split(u' ');
-        QCOMPARE(boxes.size(), int(S::LogFile)); // in Settings::Switch order
-        for (int i = 0; i < boxes.size(); ++i)
-            QTest::newRow(qPrintable(boxes[i])) << boxes[i] << i;
-    }
-
-    // A click flips its switch only; the model flipping it back is shown.
-    void eachBoxFlipsItsSwitch()
-    {
-        QFETCH(QString, box);
-        QFETCH(int, which);
-        Rig rig;
-        rig.window.show();
-        Settings &settings = rig.core.settings();
-        QSignalSpy flips(&settings, &Settings::switchChanged);
-        click(rig.window, box);
-        QCOMPARE(flips.count(), 1);
-        QCOMPARE(flips.first().first().value<S>(), S(which));
-        settings.setOn(S(which), !settings.isOn(S(which)));
-        QCOMPARE(get<QCheckBox>(rig.window, box).isChecked(), settings.isOn(S(which)));
     }
 
     // Start, button, result: 1..99 by the buttons, beyond that only towards it, not a 16-bit number: 30.
@@ -483,14 +426,6 @@ private slots:
         QCOMPARE(rig.core.alarmList().at(1).text, u"BB1B calls CQ"_s);
     }
 
-    void serverPresetFillsHostAndPort()
-    {
-        Rig rig(dialogConfig());
-        ConfigDialog &dialog = openDialog(rig, 0);
-        doubleClick(get<QListWidget>(dialog, u"ListServer"_s), 1);
-        QCOMPARE(texts(dialog, {u"TxtRmtHost"_s, u"TxtRmtPort"_s}), (QStringList{u"dxfun.com"_s, u"8000"_s}));
-    }
-
     // Quit stores every field; the log switch is the operator's at once and applied at Quit.
     void quitStoresTheFields()
     {
@@ -532,44 +467,6 @@ private slots:
         click(dialog, u"ButtonDelCall"_s);
         QCOMPARE(texts(dialog, {u"LabelAlNr"_s, u"TxtCall"_s}), (QStringList{u"2"_s, u"CC2C"_s}));
         QCOMPARE(rig.core.alarmList().at(3).call, QString());
-    }
-
-    // On the last entry the new last one is shown.
-    void deleteOnTheLastEntry()
-    {
-        Rig rig(dialogConfig());
-        ConfigDialog &dialog = openDialog(rig, 3);
-        click(dialog, u"ButtonDelCall"_s);
-        QCOMPARE(texts(dialog, {u"LabelAlNr"_s, u"TxtCall"_s}), (QStringList{u"3"_s, u"CC2C"_s}));
-        QCOMPARE(get<QScrollBar>(dialog, u"VScrollCsNr"_s).maximum(), 2);
-    }
-
-    // A new entry comes empty with the default block time; filled in and left, it is kept.
-    void addedEntryIsKept()
-    {
-        Rig rig(dialogConfig());
-        ConfigDialog &dialog = openDialog(rig, 0);
-        auto &scroll = get<QScrollBar>(dialog, u"VScrollCsNr"_s);
-        click(dialog, u"ButtonAddCall"_s);
-        scroll.setValue(4);
-        QCOMPARE(texts(dialog, {u"LabelAlNr"_s, u"TxtCall"_s, u"TxtBlkTime"_s}),
-                 (QStringList{u"5"_s, QString(), u"30"_s}));
-        get(dialog, u"TxtCall"_s).setText(u"FF5F"_s);
-        scroll.setValue(0);
-        QCOMPARE(rig.core.alarmList().at(4).call, u"FF5F"_s);
-    }
-
-    void addAndDeleteStopAtTheLimits()
-    {
-        Rig rig(dialogConfig());
-        ConfigDialog &dialog = openDialog(rig, 0);
-        while (get<QPushButton>(dialog, u"ButtonAddCall"_s).isEnabled())
-            click(dialog, u"ButtonAddCall"_s);
-        QCOMPARE(rig.core.alarmList().lastCallNr(), AlarmList::kCapacity - 1);
-        while (get<QPushButton>(dialog, u"ButtonDelCall"_s).isEnabled())
-            click(dialog, u"ButtonDelCall"_s);
-        QCOMPARE(rig.core.alarmList().lastCallNr(), -1);
-        QVERIFY(get<QPushButton>(dialog, u"ButtonAddCall"_s).isEnabled());
     }
 
     // Sounds beside the program (made here when missing), one also in the working folder, which comes first;
@@ -719,23 +616,6 @@ private slots:
         QCOMPARE(behind.releases, 0);
         QTRY_COMPARE_WITH_TIMEOUT(rig.rigctld.ask(u"f"_s), u"14025000"_s, 20000);
         QCOMPARE(QApplication::activeWindow(), &rig.window);
-    }
-
-    // The tables' menus offer the row's frequency (an empty row none) and tune to it.
-    void tableMenusTune()
-    {
-        if (!RigctldProcess::installed())
-            QSKIP("rigctld (libhamlib-utils) is not installed");
-        RigWithRadio rig;
-        rig.spot(u"TS0EST"_s, u"7025.0"_s);
-        rig.window.showActivityTable();
-        QCOMPARE(tuneEntry(rig.window.activityWindow()->table(), 0, 4, false), u"Tune radio to 7025.0 kHz"_s);
-        rig.spot(u"TS0XX/P"_s, u"21025.5"_s);
-        rig.window.showPortableTable();
-        QTableView &portable = rig.window.portableTableWindow()->table();
-        QCOMPARE(tuneEntry(portable, 0, 0, false), QString());
-        QCOMPARE(tuneEntry(portable, 19, 0, true), u"Tune radio to 21025.5 kHz"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.rigctld.ask(u"f"_s), u"21025500"_s, 20000);
     }
 
     void messageWindowDoubleClickTunes()
