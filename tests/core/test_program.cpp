@@ -232,7 +232,8 @@ private slots:
         const QString real = m_dir.filePath(u"op"_s);
         const QString link = m_dir.filePath(u"home"_s);
         QVERIFY(QDir().mkpath(real));
-        QVERIFY(QFileInfo(link).isSymLink() || QFile::link(real, link));
+        if (!QFileInfo(link).isSymLink())
+            QVERIFY(QFile::link(real, link));
         for (const DataRow &row : dataRows(u"working_folders.txt"_s)) {
             const auto field = [&](int i) { return row.text(i).replace(u'@', m_dir.path()); };
             QTest::newRow(row.name.constData()) << field(0) << field(1) << field(2) << field(3) << field(4);
