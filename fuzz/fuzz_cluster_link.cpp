@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     r.lines.clear();
     r.lineBeforeLogin = false;
 
-    r.link.start(QStringLiteral("127.0.0.1"), r.server.serverPort());
+    r.link.start(u"127.0.0.1"_s, r.server.serverPort());
     if (!r.server.waitForNewConnection(2000)) {
         r.link.close();
         return 0;

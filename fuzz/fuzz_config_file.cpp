@@ -16,11 +16,8 @@ struct Model {
     explicit Model(QByteArrayView content)
     {
         settings.applyDefaults();
-        const QStringList f =
-            QStringLiteral(
-                "TS0EST|TS0EST, Test is calling CQ!|trumpet1.wav|00:00:00|01.01.2014|3500.0|on||30")
-                .split(u'|');
-        list.setEntry(0, {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]});
+        list.setEntry(0, {u"TS0EST"_s, u"TS0EST, Test is calling CQ!"_s, u"trumpet1.wav"_s, u"00:00:00"_s,
+                          u"01.01.2014"_s, u"3500.0"_s, u"on"_s, QString(), u"30"_s});
         list.clearLive();
         ConfigFile::apply(content, settings, list, result);
     }
@@ -28,7 +25,7 @@ struct Model {
 
 AlarmEntry asWritten(AlarmEntry entry)
 {
-    entry.enable = entry.enable.isEmpty() ? QStringLiteral("on") : entry.enable;
+    entry.enable = entry.enable.isEmpty() ? u"on"_s : entry.enable;
     entry.blockTimer.clear();
     return entry;
 }

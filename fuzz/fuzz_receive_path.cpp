@@ -42,12 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         settings.setOn(Settings::alarmSwitch(static_cast<Band>((speed / 16) % kBandCount)), true);
     }
     settings.setText(Settings::Text::QrqSpeed,
-                     speed < 200 ? QString::number(speed % 100) : QStringLiteral(" 2x").repeated(speed % 3));
+                     speed < 200 ? QString::number(speed % 100) : u" 2x"_s.repeated(speed % 3));
     AlarmList &list = core.alarmList();
-    list.edit(
-        0, [&](AlarmEntry &entry) { entry.call = pattern.isEmpty() ? QStringLiteral("DL0AAA") : pattern; });
+    list.edit(0, [&](AlarmEntry &entry) { entry.call = pattern.isEmpty() ? u"DL0AAA"_s : pattern; });
     for (int i = 0; i <= list.lastCallNr(); ++i)
-        list.edit(i, [](AlarmEntry &entry) { entry.blockTimer = QStringLiteral("0"); });
+        list.edit(i, [](AlarmEntry &entry) { entry.blockTimer = u"0"_s; });
     for (const auto kind : {AlarmNotifier::Kind::Call, AlarmNotifier::Kind::Portable})
         core.notifier().hide(kind);
     harness.framer.clear();
@@ -84,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QJsonParseError error{};
         const QJsonDocument doc = QJsonDocument::fromJson(eventLine, &error);
         FUZZ_CHECK(error.error == QJsonParseError::NoError && doc.isObject());
-        if (doc.object().value(QStringLiteral("event")).toString() == QStringLiteral("spot"))
-            shown.append(doc.object().value(QStringLiteral("line")).toString());
+        if (doc.object().value(u"event"_s).toString() == u"spot"_s)
+            shown.append(doc.object().value(u"line"_s).toString());
     }
     FUZZ_CHECK(shown == expectedShown);
     return 0;

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace Qt::StringLiterals;
+
 // A broken invariant is a finding: abort so that libFuzzer keeps the input.
 #define FUZZ_CHECK(condition)                                                                                \
     ((condition) ? void()                                                                                    \

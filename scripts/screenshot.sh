@@ -10,6 +10,7 @@ out="${2:-/tmp/vemrok-shots}"
 display="${VEMROK_DISPLAY:-:99}"
 port="${VEMROK_SHOT_PORT:-7373}"
 program="$build/src/vemrok-alarm"
+caption="VemrokAlarm $("$program" --version | sed -n 's/^VemrokAlarm //p')" # the build's version
 for tool in Xvfb openbox xdotool import xdpyinfo python3; do
     command -v "$tool" >/dev/null || {
         echo "screenshot.sh needs $tool: apt-get install xvfb openbox xdotool imagemagick x11-utils python3" >&2
@@ -77,7 +78,7 @@ click_twips() { # window, left, top, width, height of the control in twips
 }
 shoot() { import -window "$2" "$out/$1.png"; echo "$out/$1.png"; }
 
-main=$(find_window '^VemrokAlarm V0.6.7$')
+main=$(find_window "^$caption\$")
 xdotool windowmove "$main" 0 30
 sleep 8 # spots, alarms
 
@@ -118,7 +119,7 @@ xdotool windowactivate --sync "$main"
 sleep 3
 focused=$(xdotool getwindowfocus getwindowname)
 echo "focus after 3 s of alarms: $focused" | tee "$out/focus.txt"
-[ "$focused" = "VemrokAlarm V0.6.7" ] || { echo "an alarm window took the focus" >&2; exit 1; }
+[ "$focused" = "$caption" ] || { echo "an alarm window took the focus" >&2; exit 1; }
 
 # Too long an alarm time: the dialog says so in a message box.
 xdotool windowactivate --sync "$config"
@@ -126,7 +127,7 @@ click_twips "$config" 1920 720 615 285   # TxtAlTime
 xdotool key --clearmodifiers End BackSpace BackSpace 9 9
 box=
 for _ in $(seq 50); do
-    box=$(xdotool search --onlyvisible --name '^VemrokAlarm V0.6.7$' | grep -v "^$main$" | head -1 || true)
+    box=$(xdotool search --onlyvisible --name "^$caption\$" | grep -v "^$main$" | head -1 || true)
     [ -n "$box" ] && break
     sleep 0.1
 done

@@ -12,6 +12,7 @@
 #include "ui/main_window.h"
 #include "ui/message_box_sink.h"
 #include "ui/qt_sound_player.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -175,7 +176,7 @@ int main(int argc, char *argv[])
     else
         app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vemrok-alarm"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VEMROK_VERSION));
+    QCoreApplication::setApplicationVersion(QLatin1StringView(kVersion));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

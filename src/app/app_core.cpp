@@ -29,6 +29,9 @@
 #include "spots/message_log.h"
 #include "tables/activity_table_model.h"
 #include "tables/portable_table_model.h"
+#include "version.h"
+
+const QString AppCore::kCaption = QStringLiteral("VemrokAlarm ") + QLatin1StringView(kVersion);
 
 AppCore::AppCore(const QDir &workDir, SoundPlayer &player, MessageSink &messages, const Clock &clock,
                  QObject *parent)

@@ -37,7 +37,7 @@ class SpotterFilter;
 class AppCore final : public QObject {
     Q_OBJECT
 public:
-    static inline const QString kCaption = QStringLiteral("VemrokAlarm " VEMROK_VERSION);
+    static const QString kCaption; // "VemrokAlarm V0.6.7", from the build's version
     static inline const QString kStartupSound = QStringLiteral("gong.wav");
     static inline const QString kServerLogName = QStringLiteral("log.txt");
     static inline const QString kTryConnect = QStringLiteral("try connect server");

@@ -114,7 +114,7 @@ ConfigFile::WriteResult ConfigSaver::writeNow()
     m_timer.stop();
     // A failed attempt counts too: stamps alone do not retry more than once a minute.
     m_sinceWrite.start();
-    const ConfigFile::WriteResult result = ConfigFile::write(m_path, m_settings, m_list);
+    ConfigFile::WriteResult result = ConfigFile::write(m_path, m_settings, m_list);
     if (result.ok) {
         m_editPending = m_stampPending = false;
         m_failureTold = false;

@@ -1,30 +1,28 @@
-// From one received line to what the operator gets: the spot's fields, the display switches, call and
-// portable alarms with their sounds, "last heard" stamps, block and hide times, the message window's page
-// and the /P table - observed through the headless event stream, which scripts read too.
+// From one received line to what the operator gets: where a node's line holds a spot, the spot's fields, the
+// display switches, call and portable alarms with their sounds, "last heard" stamps, block and hide times
+// and the message window's page - observed through the headless event stream, which scripts read too.
 #include "alarms/alarm_matcher.h"
 #include "alarms/alarm_notifier.h"
 #include "alarms/block_timers.h"
 #include "app/app_core.h"
 #include "app/json_event_writer.h"
 #include "model/alarm_list.h"
-#include "model/clock.h"
 #include "model/config_file.h"
 #include "model/settings.h"
 #include "spots/message_log.h"
 #include "spots/spot_parser.h"
+#include "support/data_rows.h"
 #include "support/fakes.h"
-#include "support/files.h"
 #include "support/test_spot_server.h"
-#include "tables/portable_table_model.h"
 
-#include <QAbstractItemModelTester>
 #include <QBuffer>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -46,7 +44,7 @@ struct Pipe {
         ConfigFile::apply(config, core.settings(), core.alarmList(), result);
         // As start-up leaves them: no entry blocked.
         for (int i = 0; i <= core.alarmList().lastCallNr(); ++i)
-            core.alarmList().edit(i, [](AlarmEntry &e) { e.blockTimer = QStringLiteral("0"); });
+            core.alarmList().edit(i, [](AlarmEntry &e) { e.blockTimer = u"0"_s; });
         events.attach(core);
     }
 
@@ -65,13 +63,13 @@ struct Pipe {
             const QString name = e.value(u"event").toString();
             const QString entry = QString::number(e.value(u"entry").toInt());
             if (name == u"call_alarm")
-                words << u"call"_qs + entry + u':' + e.value(u"call").toString();
+                words << u"call"_s + entry + u':' + e.value(u"call").toString();
             else if (name == u"portable_alarm")
-                words << u"portable:"_qs + e.value(u"call").toString();
+                words << u"portable:"_s + e.value(u"call").toString();
             else if (name == u"sound")
-                words << u"sound:"_qs + e.value(u"file").toString();
+                words << u"sound:"_s + e.value(u"file").toString();
             else if (name == u"heard")
-                words << u"heard"_qs + entry + u'@' + e.value(u"qrg").toString();
+                words << u"heard"_s + entry + u'@' + e.value(u"qrg").toString();
             else
                 words << name;
         }
@@ -88,23 +86,10 @@ QString rbn(QStringView call, QStringView qrg = u"14025.0", int wpm = 25)
 QString describe(const std::optional<Spot> &s)
 {
     if (!s)
-        return QStringLiteral("none");
-    const QString band = s->band ? QString(bandInfo(*s->band).caption) : QStringLiteral("-");
-    return u"%1 %2 [%3] %4 %5 %6 [%7]"_qs.arg(s->call, s->qrg, s->bandPrefix, band, s->suffix,
-                                              QString::number(s->wpmPos), s->speedText);
-}
-
-// Blocks of lines from a file of tests/data, each ended by an empty line; "#" lines are comments.
-QList<QStringList> dataBlocks(const QString &path)
-{
-    QList<QStringList> blocks;
-    for (const QString &block : QString::fromUtf8(readFile(path)).split(u"\n\n"_qs, Qt::SkipEmptyParts)) {
-        QStringList lines = block.split(u'\n', Qt::SkipEmptyParts);
-        lines.removeIf([](const QString &line) { return line.startsWith(u'#'); });
-        if (!lines.isEmpty())
-            blocks.append(lines);
-    }
-    return blocks;
+        return u"none"_s;
+    const QString band = s->band ? QString(bandInfo(*s->band).caption) : u"-"_s;
+    return u"%1 %2 [%3] %4 %5 %6 [%7]"_s.arg(s->call, s->qrg, s->bandPrefix, band, s->suffix,
+                                             QString::number(s->wpmPos), s->speedText);
 }
 
 const QByteArray kWatched = "$CALL TS0EST\n$TXT say \"hi\"\t!\n$SOUND ts.wav\n$ENABLE on\n$BLOCKTIME 30\n";
@@ -114,224 +99,209 @@ const QByteArray kWatched = "$CALL TS0EST\n$TXT say \"hi\"\t!\n$SOUND ts.wav\n$E
 class TestReceivePath final : public QObject {
     Q_OBJECT
 private slots:
-    void fields_data();
-    void fields();
-    void rules_data();
-    void rules();
-    void blockAndHideTimes();
-    void messageWindowPage();
-    void portableTable();
-    void systemClock();
-    void jsonEscapedAsQtEscapes();
-    void portableStationListedMovesToTop_data();
-    void portableStationListedMovesToTop();
-};
-
-void TestReceivePath::fields_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("fields");
-    for (const QStringList &row : dataBlocks(QFINDTESTDATA("../data/spot_fields.txt")))
-        QTest::newRow(qPrintable(row.value(0))) << row.value(1) << row.value(2);
-}
-
-void TestReceivePath::fields()
-{
-    QFETCH(QString, line);
-    QTEST(describe(parseSpot(line)), "fields");
-    QTEST(describe(parseSpot(QStringView(line))), "fields");
-}
-
-void TestReceivePath::rules_data()
-{
-    QTest::addColumn<QByteArray>("config");
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("events");
-    for (const QStringList &row : dataBlocks(QFINDTESTDATA("../data/receive_rules.txt"))) {
-        const QString config = row.value(1) == u"-" ? QString() : row.value(1);
-        const QStringList spot = row.value(2).split(u' ');
-        const QString line = spot.size() == 3 ? rbn(spot[0], spot[1], spot[2].toInt()) : row.value(2);
-        QString lines = config.split(u'|').join(u'\n') + u'\n';
-        lines.replace(u"@watched"_qs, QString::fromUtf8(kWatched));
-        QTest::newRow(qPrintable(row.value(0)))
-            << lines.toUtf8() << line << (row.value(3) == u"-" ? QString() : row.value(3));
+    void recordStart_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<bool>("speedCounts");
+        for (const DataRow &row : dataRows(u"cluster_spots.txt"_s))
+            QTest::newRow(row.name.constData()) << row.text(0) << row.text(1) << (row.text(2) == u"wpm");
     }
-}
 
-void TestReceivePath::rules()
-{
-    QFETCH(QByteArray, config);
-    QFETCH(QString, line);
-    Pipe pipe(config);
-    QTEST(pipe.feed(line), "events");
-    if (pipe.core.messageLog().lineCount() > 0)
-        QCOMPARE(pipe.core.messageLog().line(0), line.mid(line.indexOf(u"DX de")));
-}
+    // Where a DX-cluster node's line holds a spot record, and what the parser reads from there.
+    void recordStart()
+    {
+        QFETCH(QString, line);
+        const qsizetype start = spotRecordStart(line);
+        const std::optional<Spot> spot =
+            start < 0 ? std::nullopt : parseSpot(QStringView(line).sliced(start));
+        QTEST(spot ? spot->call : QString(), "call");
+        const bool speedCounts = spot && spot->wpmPos > 0;
+        QTEST(speedCounts, "speedCounts");
+    }
 
-void TestReceivePath::blockAndHideTimes()
-{
-    Pipe pipe(kWatched + "$CALL DL1ABC\n$ENABLE on\n$BLOCKTIME 0\n$CALL DL2XY\n$ENABLE on\n$BLOCKTIME -3\n");
-    AlarmList &list = pipe.core.alarmList();
-    QCOMPARE(pipe.feed(rbn(u"TS0EST")), u"call0:TS0EST sound:ts.wav heard0@14025.0 spot"_qs);
-    const QByteArray callAlarm =
-        "{\"call\":\"TS0EST\",\"entry\":0,\"event\":\"call_alarm\",\"qrg\":\"14025.0\","
-        "\"text\":\"say \\\"hi\\\"\\t!\"}\n";
-    QVERIFY(pipe.out.buffer().startsWith(callAlarm));
-    QCOMPARE(list.at(0).blockTimer, u"30"_qs);
+    void fields_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("fields");
+        for (const DataRow &row : dataRows(u"spot_fields.txt"_s))
+            QTest::newRow(row.name.constData()) << row.text(0) << row.text(1);
+    }
+
+    void fields()
+    {
+        QFETCH(QString, line);
+        QTEST(describe(parseSpot(line)), "fields");
+        QTEST(describe(parseSpot(QStringView(line))), "fields");
+    }
+
+    void rules_data()
+    {
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("events");
+        for (const DataRow &row : dataRows(u"receive_rules.txt"_s)) {
+            QStringList lines;
+            for (const QString &line : row.text(1).split(u'|')) {
+                const QStringList spot = line.split(u' ');
+                lines << (spot.size() == 3 ? rbn(spot[0], spot[1], spot[2].toInt()) : line);
+            }
+            QTest::newRow(row.name.constData())
+                << QByteArray(row.bytes(0, "\n") + '\n').replace("@watched", kWatched) << lines
+                << row.text(2);
+        }
+    }
+
+    void rules()
+    {
+        QFETCH(QByteArray, config);
+        QFETCH(QStringList, lines);
+        Pipe pipe(config);
+        QTEST(pipe.feed(lines), "events");
+        if (pipe.core.messageLog().lineCount() > 0)
+            QCOMPARE(pipe.core.messageLog().line(0), lines[0].mid(lines[0].indexOf(u"DX de")));
+    }
+
+    void callAlarmEventCarriesTheText()
+    {
+        Pipe pipe(kWatched);
+        pipe.feed(rbn(u"TS0EST"));
+        const QByteArray callAlarm =
+            "{\"call\":\"TS0EST\",\"entry\":0,\"event\":\"call_alarm\",\"qrg\":\"14025.0\","
+            "\"text\":\"say \\\"hi\\\"\\t!\"}\n";
+        QVERIFY(pipe.out.buffer().startsWith(callAlarm));
+    }
+
     // Blocked: stamped, not alarmed, and the countdown is not restarted.
-    pipe.core.tickSecond();
-    pipe.clock.time = u"12:35:00"_qs;
-    QCOMPARE(pipe.feed(rbn(u"TS0EST", u"7010.0")), u"heard0@7010.0 spot"_qs);
-    QCOMPARE(list.at(0).blockTimer, u"29"_qs);
-    QCOMPARE(list.at(0).time, u"12:35:00"_qs);
-    for (int tick = 0; tick < 29; ++tick)
+    void blockedCallIsStampedNotAlarmed()
+    {
+        Pipe pipe(kWatched);
+        const AlarmList &list = pipe.core.alarmList();
+        pipe.feed(rbn(u"TS0EST"));
+        QCOMPARE(list.at(0).blockTimer, u"30"_s);
         pipe.core.tickSecond();
-    QCOMPARE(list.at(0).blockTimer, u"0"_qs);
-    pipe.core.tickSecond();
-    QCOMPARE(list.at(0).blockTimer, u"0"_qs);
-    // The alarm window is still shown: the second alarm is silent.
-    QCOMPARE(pipe.feed(rbn(u"TS0EST")), u"call0:TS0EST heard0@14025.0 spot"_qs);
-    // Block time 0, or one that is not a count, blocks nothing.
-    QCOMPARE(pipe.feed({rbn(u"DL1ABC"), rbn(u"DL1ABC"), rbn(u"DL2XY"), rbn(u"DL2XY")}).count(u"call"_qs), 4);
+        pipe.clock.time = u"12:35:00"_s;
+        QCOMPARE(pipe.feed(rbn(u"TS0EST", u"7010.0")), u"heard0@7010.0 spot"_s);
+        QCOMPARE(list.at(0).blockTimer, u"29"_s);
+        QCOMPARE(list.at(0).time, u"12:35:00"_s);
+    }
 
-    // An edited call alarms at once, and the old one no more.
-    list.edit(0, [](AlarmEntry &e) { e.call = u"NEW1ABC"_qs; });
-    list.edit(0, [](AlarmEntry &e) { e.blockTimer = u"0"_qs; });
-    QVERIFY(pipe.feed(rbn(u"NEW1ABC")).startsWith(u"call0:NEW1ABC"_qs));
-    QCOMPARE(pipe.feed(rbn(u"TS0EST")), u"spot"_qs);
+    // The block time runs out and stays at 0; the alarm window is still shown, so the next alarm is silent.
+    void alarmWhileItsWindowIsShownIsSilent()
+    {
+        Pipe pipe(kWatched);
+        pipe.feed(rbn(u"TS0EST"));
+        for (int tick = 0; tick < 30; ++tick)
+            pipe.core.tickSecond();
+        QCOMPARE(pipe.core.alarmList().at(0).blockTimer, u"0"_s);
+        pipe.core.tickSecond();
+        QCOMPARE(pipe.core.alarmList().at(0).blockTimer, u"0"_s);
+        QCOMPARE(pipe.feed(rbn(u"TS0EST")), u"call0:TS0EST heard0@14025.0 spot"_s);
+    }
+
+    // The matcher's index is built by the first spot; an edit must not leave it behind.
+    void editedCallAlarmsAtOnce()
+    {
+        Pipe pipe(kWatched);
+        pipe.feed(rbn(u"DL1ABC"));
+        pipe.core.alarmList().edit(0, [](AlarmEntry &e) { e.call = u"NEW1ABC"_s; });
+        QVERIFY(pipe.feed(rbn(u"NEW1ABC")).startsWith(u"call0:NEW1ABC"_s));
+        QCOMPARE(pipe.feed(rbn(u"TS0EST")), u"spot"_s);
+    }
 
     // Hand-edited countdowns that are not counts become free.
-    for (const auto &[text, after] : QList<std::pair<QString, QString>>{
-             {u"-5"_qs, u"0"_qs}, {u"abc"_qs, u"0"_qs}, {u"40000"_qs, u"0"_qs}, {u"007"_qs, u"6"_qs}}) {
-        list.edit(0, [&text](AlarmEntry &e) { e.blockTimer = text; });
-        countDownBlockTimers(list);
-        QCOMPARE(list.at(0).blockTimer, after);
+    void handEditedCountdowns_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("negative") << u"-5"_s << u"0"_s;
+        QTest::newRow("letters") << u"abc"_s << u"0"_s;
+        QTest::newRow("beyond 16 bits") << u"40000"_s << u"0"_s;
+        QTest::newRow("leading zeros") << u"007"_s << u"6"_s;
+    }
+
+    void handEditedCountdowns()
+    {
+        QFETCH(QString, before);
+        Pipe pipe(kWatched);
+        pipe.core.alarmList().edit(0, [&before](AlarmEntry &e) { e.blockTimer = before; });
+        countDownBlockTimers(pipe.core.alarmList());
+        QTEST(pipe.core.alarmList().at(0).blockTimer, "after");
     }
 
     // AlTime: hide after that many seconds, at most 65, 0 never; not a number is 20.
-    const QList<std::pair<QString, int>> hideTimes{{u"20"_qs, 20000}, {u"65"_qs, 65000}, {u"100"_qs, 65000},
-                                                   {u"0"_qs, 0},      {u"-5"_qs, 0},     {u"abc"_qs, 20000}};
-    for (const auto &[alTime, ms] : hideTimes) {
-        pipe.core.settings().setText(Settings::Text::AlTime, alTime);
-        pipe.core.notifier().showPortableAlarm(u"DL1AB/P"_qs, u"7003.9"_qs);
-        const QTimer &timer = pipe.core.notifier().hideTimer(AlarmNotifier::Kind::Portable);
-        QCOMPARE(timer.isActive() ? timer.interval() : 0, ms);
+    void hideTime_data()
+    {
+        QTest::addColumn<QString>("alTime");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("20 s") << u"20"_s << 20000;
+        QTest::newRow("65 s") << u"65"_s << 65000;
+        QTest::newRow("above 65") << u"100"_s << 65000;
+        QTest::newRow("never") << u"0"_s << 0;
+        QTest::newRow("negative") << u"-5"_s << 0;
+        QTest::newRow("not a number") << u"abc"_s << 20000;
     }
-    // Hidden, the portable gate opens again; the call window's gate is its own.
-    pipe.out.buffer().clear();
-    pipe.out.seek(0);
-    pipe.core.notifier().hide(AlarmNotifier::Kind::Portable);
-    const QByteArray hidden = "{\"event\":\"alarm_hidden\",\"window\":\"portable\"}\n";
-    QCOMPARE(pipe.out.buffer(), hidden);
-    pipe.core.settings().setOn(Settings::Switch::PortAl, true);
-    QCOMPARE(pipe.feed(rbn(u"DL1AB/P")), u"portable:DL1AB/P sound:kukuk.wav spot"_qs);
-}
 
-void TestReceivePath::messageWindowPage()
-{
-    Pipe pipe("");
-    MessageLog &log = pipe.core.messageLog();
-    QCOMPARE(log.text(), u"... actual DX Info\r\n"_qs);
-    QStringList lines;
-    // Lengths vary, so a line is written over a longer and a shorter one when the window restarts.
-    for (int i = 0; i < 71; ++i)
-        lines << rbn(QStringLiteral("DL%1ABC").arg(i % 10), u"7010.0", 20 + i % 30) + QString(i % 7, u'x');
-    QSignalSpy appended(&log, &MessageLog::lineAppended);
-    QSignalSpy restarted(&log, &MessageLog::restarted);
-    pipe.feed(lines.first(35));
-    QCOMPARE(log.text(), u"... actual DX Info\r\n"_qs + lines.first(35).join(u"\r\n"_qs) + u"\r\n"_qs);
-    pipe.feed(lines.at(35));
-    QCOMPARE(log.text(), lines.at(35) + u"\r\n"_qs);
-    pipe.feed(lines.sliced(36));
-    QCOMPARE(log.text(), lines.at(70) + u"\r\n"_qs);
-    QCOMPARE(appended.count(), 69);
-    QCOMPARE(appended.last().first().toString(), lines.at(69));
-    QCOMPARE(restarted.count(), 2);
-    QCOMPARE(restarted.last().first().toString(), lines.at(70));
-}
+    void hideTime()
+    {
+        QFETCH(QString, alTime);
+        QFETCH(int, ms);
+        Pipe pipe("");
+        pipe.core.settings().setText(Settings::Text::AlTime, alTime);
+        pipe.core.notifier().showPortableAlarm(u"DL1AB/P"_s, u"7003.9"_s);
+        const QTimer &timer = pipe.core.notifier().hideTimer(AlarmNotifier::Kind::Portable);
+        QCOMPARE(timer.isActive(), ms > 0);
+        if (timer.isActive())
+            QCOMPARE(timer.interval(), ms);
+    }
 
-// The system clock formats once a second, and never shows a second that has passed.
-void TestReceivePath::systemClock()
-{
-    const SystemClock clock;
-    const QString first = clock.timeText();
-    QTRY_VERIFY(QTime::currentTime().toString(u"HH:mm:ss") != first);
-    const QString before = QTime::currentTime().toString(u"HH:mm:ss");
-    const QString shown = clock.timeText();
-    QVERIFY2(shown == before || shown == QTime::currentTime().toString(u"HH:mm:ss"), qPrintable(shown));
-    QCOMPARE(clock.dateText().size(), 10); // "06.12.2026" where the locale is plain C
-}
+    // Hidden, the portable window's gate opens again: the next portable alarm sounds.
+    void hidingThePortableWindowOpensItsGate()
+    {
+        Pipe pipe(kWatched + "$PORTAL on\n");
+        pipe.feed(rbn(u"TS0EST")); // the call window's gate is its own
+        pipe.core.notifier().showPortableAlarm(u"DL1AB/P"_s, u"7003.9"_s);
+        pipe.out.buffer().clear();
+        pipe.out.seek(0);
+        pipe.core.notifier().hide(AlarmNotifier::Kind::Portable);
+        QCOMPARE(pipe.out.buffer(), QByteArray("{\"event\":\"alarm_hidden\",\"window\":\"portable\"}\n"));
+        QCOMPARE(pipe.feed(rbn(u"DL1AB/P")), u"portable:DL1AB/P sound:kukuk.wav spot"_s);
+    }
 
-void TestReceivePath::portableTable()
-{
-    PortableTableModel table;
-    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QSignalSpy changed(&table, &QAbstractItemModel::dataChanged);
-    const auto callAt = [&table](int row) {
-        return table.index(row, PortableTableModel::ColumnCall).data().toString();
-    };
-    table.record(u"A/P"_qs, u"7000.0"_qs, u"10:00:00"_qs);
-    // A repeat of the newest call updates its row; A, B, A takes two rows; case counts.
-    table.record(u"A/P"_qs, u"7001.0"_qs, u"10:01:00"_qs);
-    QCOMPARE(table.index(19, PortableTableModel::ColumnQrg).data().toString(), u"7001.0"_qs);
-    QCOMPARE(table.index(19, PortableTableModel::ColumnTime).data().toString(), u"10:01:00"_qs);
-    table.record(u"B/P"_qs, u"7002.0"_qs, u"10:02:00"_qs);
-    table.record(u"A/P"_qs, u"7003.0"_qs, u"10:03:00"_qs);
-    table.record(u"a/P"_qs, u"7004.0"_qs, u"10:04:00"_qs);
-    QCOMPARE(table.lastWrittenRow(), 17);
-    for (int n = 5; n <= 22; ++n)
-        table.record(QStringLiteral("S%1/P").arg(n), u"14000.0"_qs, u"11:00:00"_qs);
-    // Full: the newest goes to the top row, the others move down, and the oldest drops out.
-    QCOMPARE(table.lastWrittenRow(), 0);
-    QCOMPARE(callAt(0), u"S22/P"_qs);
-    QCOMPARE(callAt(1), u"S21/P"_qs);
-    QCOMPARE(callAt(19), u"A/P"_qs);
-    QCOMPARE(table.lastPortableCall(), u"S22/P"_qs);
-    QCOMPARE(changed.last().at(0).toModelIndex().column(), 0);
-    QCOMPARE(changed.last().at(1).toModelIndex().row(), 19);
-}
+    void messageWindowPage()
+    {
+        Pipe pipe("");
+        MessageLog &log = pipe.core.messageLog();
+        QCOMPARE(log.text(), u"... actual DX Info\r\n"_s);
+        QStringList lines;
+        // Lengths vary, so a line is written over a longer and a shorter one when the window restarts.
+        for (int i = 0; i < 71; ++i)
+            lines << rbn(u"DL%1ABC"_s.arg(i % 10), u"7010.0", 20 + i % 30) + QString(i % 7, u'x');
+        QSignalSpy appended(&log, &MessageLog::lineAppended);
+        QSignalSpy restarted(&log, &MessageLog::restarted);
+        pipe.feed(lines.first(35));
+        QCOMPARE(log.text(), u"... actual DX Info\r\n"_s + lines.first(35).join(u"\r\n"_s) + u"\r\n"_s);
+        pipe.feed(lines.at(35));
+        QCOMPARE(log.text(), lines.at(35) + u"\r\n"_s);
+        pipe.feed(lines.sliced(36));
+        QCOMPARE(log.text(), lines.at(70) + u"\r\n"_s);
+        QCOMPARE(appended.count(), 69);
+        QCOMPARE(appended.last().first().toString(), lines.at(69));
+        QCOMPARE(restarted.count(), 2);
+        QCOMPARE(restarted.last().first().toString(), lines.at(70));
+    }
 
-// Events are written by hand; every kind of character must come out as QJsonDocument writes it.
-void TestReceivePath::jsonEscapedAsQtEscapes()
-{
-    Pipe pipe("");
-    const QString text = u"\"\\/\b\f\n\r\t\x01\x1f\x7f \u00e9\u07ff\u0800\u20ac\U0001D11E\uFFFF"_qs +
-                         QChar(0xDC00) + QChar(0xD800) + u"x"_qs;
-    pipe.events.show(text);
-    const QJsonObject event{{u"event"_qs, u"message"_qs}, {u"text"_qs, text}};
-    QCOMPARE(pipe.out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
-}
-
-// RBN spots a portable from many skimmers between other stations: it keeps one row, moved to the top.
-void TestReceivePath::portableStationListedMovesToTop_data()
-{
-    using namespace Qt::StringLiterals;
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("expected");
-    using P = PortableTableModel;
-    QTest::newRow("the station on top") << 17 << int(P::ColumnCall) << u"A/P"_s;
-    QTest::newRow("with its new frequency") << 17 << int(P::ColumnQrg) << u"7003.0"_s;
-    QTest::newRow("and time") << 17 << int(P::ColumnTime) << u"10:03:00"_s;
-    QTest::newRow("the newer station below it") << 18 << int(P::ColumnCall) << u"C/P"_s;
-    QTest::newRow("the older one stays") << 19 << int(P::ColumnCall) << u"B/P"_s;
-    QTest::newRow("no second row") << 16 << int(P::ColumnCall) << QString();
-}
-
-void TestReceivePath::portableStationListedMovesToTop()
-{
-    using namespace Qt::StringLiterals;
-    QFETCH(int, row);
-    QFETCH(int, column);
-    QFETCH(QString, expected);
-    PortableTableModel table;
-    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    table.record(u"B/P"_s, u"7000.0"_s, u"10:00:00"_s);
-    table.record(u"A/P"_s, u"7001.0"_s, u"10:01:00"_s);
-    table.record(u"C/P"_s, u"7002.0"_s, u"10:02:00"_s);
-    table.record(u"A/P"_s, u"7003.0"_s, u"10:03:00"_s);
-    QCOMPARE(table.index(row, column).data().toString(), expected);
-}
+    // Events are written by hand; every kind of character must come out as QJsonDocument writes it.
+    void jsonEscapedAsQtEscapes()
+    {
+        Pipe pipe("");
+        const QString text = u"\"\\/\b\f\n\r\t\x01\x1f\x7f \u00e9\u07ff\u0800\u20ac\U0001D11E\uFFFF"_s +
+                             QChar(0xDC00) + QChar(0xD800) + u"x"_s;
+        pipe.events.show(text);
+        const QJsonObject event{{u"event"_s, u"message"_s}, {u"text"_s, text}};
+        QCOMPARE(pipe.out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
+    }
+};
 
 QTEST_GUILESS_MAIN(TestReceivePath)
 #include "test_receive_path.moc"

@@ -6,11 +6,13 @@
 
 #include <QStringList>
 
+using namespace Qt::StringLiterals;
+
 // A clock the test sets; nothing reads the wall clock.
 class FakeClock final : public Clock {
 public:
-    QString time = QStringLiteral("12:34:56");
-    QString date = QStringLiteral("06.12.2026");
+    QString time = u"12:34:56"_s;
+    QString date = u"06.12.2026"_s;
     QDateTime utc = QDateTime(QDate(2026, 12, 6), QTime(12, 34, 56), Qt::UTC);
 
     QString timeText() const override { return time; }

@@ -5,10 +5,12 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+using namespace Qt::StringLiterals;
+
 // Hamlib's dummy rig behind a real rigctld on a free loopback port, and rigctl to read it back.
 class RigctldProcess final {
 public:
-    static bool installed() { return !QStandardPaths::findExecutable(QStringLiteral("rigctld")).isEmpty(); }
+    static bool installed() { return !QStandardPaths::findExecutable(u"rigctld"_s).isEmpty(); }
 
     RigctldProcess()
     {
@@ -18,12 +20,11 @@ public:
     }
     ~RigctldProcess() { stop(); }
 
-    QString path() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    QString path() const { return u"127.0.0.1:%1"_s.arg(m_port); }
     void start()
     {
-        m_process.start(QStringLiteral("rigctld"),
-                        {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"),
-                         QStringLiteral("127.0.0.1"), QStringLiteral("-t"), QString::number(m_port)});
+        m_process.start(u"rigctld"_s,
+                        {u"-m"_s, u"1"_s, u"-T"_s, u"127.0.0.1"_s, u"-t"_s, QString::number(m_port)});
     }
     void stop()
     {
@@ -40,8 +41,7 @@ public:
     QString ask(const QString &command) const
     {
         QProcess rigctl;
-        rigctl.start(QStringLiteral("rigctl"),
-                     {QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-r"), path(), command});
+        rigctl.start(u"rigctl"_s, {u"-m"_s, u"2"_s, u"-r"_s, path(), command});
         rigctl.waitForFinished(30000);
         return QString::fromUtf8(rigctl.readAllStandardOutput()).section(u'\n', 0, 0);
     }

@@ -9,6 +9,8 @@
 #include <QTcpSocket>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 #include <algorithm>
 #include <functional>
 
@@ -39,7 +41,7 @@ public:
         return m_server->listen(QHostAddress::LocalHost, m_port) && (m_port = m_server->serverPort());
     }
     void refuse() { m_server->close(); } // new connections are refused; the current client stays
-    QString host() const { return QStringLiteral("127.0.0.1"); }
+    QString host() const { return u"127.0.0.1"_s; }
     quint16 port() const { return m_port; }
 
     void setPrompt(const QByteArray &prompt) { m_prompt = prompt; }
@@ -145,7 +147,7 @@ private:
 // rbnBytes is the same as sent, UTF-8 with CR LF.
 inline QString rbnLine(QStringView spotter, QStringView qrg, QStringView call, int wpm = 25)
 {
-    return u"DX de %1%2  %3  CW    25 dB %4 WPM  CQ      1200Z"_qs.arg(spotter.toString() + u':', -9)
+    return u"DX de %1%2  %3  CW    25 dB %4 WPM  CQ      1200Z"_s.arg(spotter.toString() + u':', -9)
         .arg(qrg, 9)
         .arg(call, -13)
         .arg(wpm, 3);
