@@ -1,6 +1,7 @@
 #include "outlets/push_sender.h"
 
 #include "model/settings.h"
+#include "version.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -103,7 +104,7 @@ void PushSender::post(const PushTarget &target, const OutletAlarm &alarm, bool m
     const bool json = target.json;
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       json ? "application/json"_ba : "text/plain; charset=utf-8"_ba);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray("VemrokAlarm/" VEMROK_VERSION));
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray("VemrokAlarm/") + kVersion);
     request.setRawHeader("Title", headerText(alarm.title));
     request.setRawHeader("Tags", headerText(alarm.tags));
     request.setRawHeader("Priority", QByteArray::number(alarm.priority));

@@ -136,11 +136,11 @@ void ConfigDialog::buildControls()
         {Kind::Button, u"ButtonConfigQuit", u"Quit", 9000, 8520, 1215, 495, &ConfigDialog::quit},
     }};
     const QFont bigBold = layoutfonts::msSansSerif(18, QFont::Bold);
-    for (const ControlSpec &spec : controls) {
+    for (const ControlSpec &row : controls) {
         QWidget *widget = nullptr;
-        switch (spec.kind) {
+        switch (row.kind) {
         case Kind::Label: {
-            auto *label = new QLabel(name(spec.text), this);
+            auto *label = new QLabel(name(row.text), this);
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             widget = label;
@@ -151,16 +151,16 @@ void ConfigDialog::buildControls()
             break;
         case Kind::Button:
         case Kind::BigButton: {
-            auto *button = new QPushButton(name(spec.text), this);
+            auto *button = new QPushButton(name(row.text), this);
             button->setAutoDefault(false);
-            if (spec.kind == Kind::BigButton)
+            if (row.kind == Kind::BigButton)
                 button->setFont(bigBold);
-            connect(button, &QPushButton::clicked, this, spec.clicked);
+            connect(button, &QPushButton::clicked, this, row.clicked);
             widget = button;
             break;
         }
         case Kind::CheckBox:
-            widget = new QCheckBox(name(spec.text), this);
+            widget = new QCheckBox(name(row.text), this);
             break;
         case Kind::List:
             widget = new QListWidget(this);
@@ -172,8 +172,8 @@ void ConfigDialog::buildControls()
             widget = new Separator(this);
             break;
         }
-        widget->setObjectName(name(spec.name));
-        twips::place(*widget, spec.left, spec.top, spec.width, spec.height);
+        widget->setObjectName(name(row.name));
+        twips::place(*widget, row.left, row.top, row.width, row.height);
     }
 
     m_ownCall = control<QLineEdit>(u"TxtOwnCall");
