@@ -89,10 +89,10 @@ const Entity *NeededAlarm::entityOf(QStringView call)
     // not pack (longer than 10, or other characters) are looked up every time.
     static constexpr auto kCodes = [] {
         std::array<quint8, 128> codes{};
-        for (int i = 0; i < 10; ++i)
-            codes[std::size_t('0' + i)] = quint8(1 + i);
-        for (int i = 0; i < 26; ++i)
-            codes[std::size_t('A' + i)] = quint8(11 + i);
+        for (std::size_t i = 0; i < 10; ++i)
+            codes['0' + i] = quint8(1 + i);
+        for (std::size_t i = 0; i < 26; ++i)
+            codes['A' + i] = quint8(11 + i);
         codes['/'] = 37;
         return codes;
     }();
