@@ -232,7 +232,8 @@ void TestNeeded::logSavedAnewIsReadAgain()
 
     // Saved as loggers save: a new file renamed over the old one.
     QVERIFY(writeFile(path + u".new"_s, "<CALL:5>DL1AB<BAND:3>40m<MODE:2>CW<EOR>"));
-    QVERIFY(QFile::remove(path) && QFile::rename(path + u".new"_s, path));
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::rename(path + u".new"_s, path));
     QVERIFY(read.wait());
     QCOMPARE(watcher.index()->need(230, Band::M40, false), WorkedIndex::Need::None);
 }
