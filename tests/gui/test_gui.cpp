@@ -465,24 +465,6 @@ private slots:
         QVERIFY(rig.config().contains("\r\n$DX40 on\r\n"));
     }
 
-    // A stamp just after a write waits for the minute; an edit takes it along at once.
-    void stampWaitsForTheMinuteAnEditTakesItAlong()
-    {
-        Rig rig(entries({u"TS0EST"_s}));
-        ConfigSaver &saver = rig.core.configSaver();
-        click(rig.window, u"Check40En"_s);
-        saver.expire();
-        rig.spot(u"TS0EST"_s, u"3512.0"_s);
-        QVERIFY(saver.timer().remainingTime() > ConfigSaver::kStampIntervalMs - kSoon);
-        rig.window.showConfig();
-        get(*rig.window.configDialog(), u"TxtOwnCall"_s).setText(u"DL9XYZ"_s);
-        click(*rig.window.configDialog(), u"ButtonConfigQuit"_s);
-        QVERIFY(saver.timer().remainingTime() < kSoon);
-        saver.expire();
-        QVERIFY(rig.config().contains("\r\n$QRG 3512.0\r\n"));
-        QVERIFY(rig.config().contains("\r\n$LOGIN DL9XYZ\r\n"));
-    }
-
     // Block countdowns change nothing that is written; the table's Reset does, at once.
     void resetIsWrittenCountdownsAreNot()
     {
