@@ -186,6 +186,15 @@ private slots:
         QCOMPARE(captions(call), (QStringList{u"DL1ABC"_s, u"DL1ABC calls CQ"_s, u"14033.0"_s}));
     }
 
+    void alarmWindowsHideAfterTheAlarmTime()
+    {
+        Rig rig(entries({u"TS0EST"_s}) << u"$PORTAL on"_s << u"$ALTIME 1"_s);
+        rig.spot(u"TS0EST"_s);
+        rig.spot(u"G4XYZ/P"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.window.alarmWindow(Kind::Call).isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.window.alarmWindow(Kind::Portable).isVisible(), 10000);
+    }
+
     // Closed by the operator, the window alarms again at the next spot, with its sound.
     void closedPortableWindowAlarmsAgain()
     {
@@ -413,6 +422,14 @@ private slots:
         QVERIFY(!rig.core.serverLog().isOpen());
         click(dialog, u"ButtonConfigQuit"_s);
         QVERIFY(rig.core.serverLog().isOpen());
+    }
+
+    // A rig model Hamlib does not know is not lost at Quit, though the list cannot show it.
+    void unknownRigModelIsKeptAtQuit()
+    {
+        Rig rig(dialogConfig());
+        click(openDialog(rig, 1), u"ButtonConfigQuit"_s);
+        QCOMPARE(rig.core.settings().text(Settings::Text::RigModel), u"99999"_s);
     }
 
     void deleteMovesTheLaterEntriesUp()
