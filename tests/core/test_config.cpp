@@ -67,20 +67,6 @@ private slots:
         QCOMPARE(first.core.alarmList().lastCallNr(), 0);
     }
 
-    // A switch ticked during the run is written at exit; the next start finds it, silently.
-    void switchTickedDuringTheRunIsThereAtTheNextStart()
-    {
-        QTemporaryDir dir;
-        Program first(dir.path());
-        first.core.startUp();
-        first.core.settings().setOn(S::DxEnable40, true);
-        QVERIFY(first.core.exitSequence());
-        Program second(dir.path());
-        second.core.startUp();
-        QCOMPARE(second.messages.shown, QStringList());
-        QVERIFY(second.core.settings().isOn(S::DxEnable40));
-    }
-
     // config.txt missing and not creatable (the working folder is a file): told, and run from memory.
     void configThatCannotBeCreatedIsToldAndTheRunGoesOn()
     {

@@ -3,8 +3,7 @@
 // by the spotter's continent and naming their entity.
 #include "country/country_file.h"
 #include "country/country_table.h"
-#include "support/files.h"
-#include "support/test_spot_server.h"
+#include "support/headless_program.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -176,30 +175,17 @@ namespace {
 // from an EU skimmer, whose arrival ends the run. Returns the spot events.
 QList<QJsonObject> spotEvents(const QByteArray &config, const QByteArray &spots)
 {
-    QTemporaryDir dir;
-    TestSpotServer server;
-    server.listen();
-    writeFile(dir.filePath(u"config.txt"_s),
-              "$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) + "\r\n" + config);
-    QProcess program;
-    program.start(kProgram, {u"--headless"_s, u"-C"_s, dir.path()});
-    if (!server.waitForLoggedIn())
+    HeadlessProgram program;
+    if (!program.start(config))
         return {};
-    server.send(spots + rbnBytes(u"DL8LAS-#", u"7010.0", u"SE0NTL"));
-    QList<QJsonObject> events;
+    program.spots.send(spots + rbnBytes(u"DL8LAS-#", u"7010.0", u"SE0NTL"));
     const bool ended = QTest::qWaitFor(
         [&] {
-            while (program.canReadLine()) {
-                const QJsonObject event = QJsonDocument::fromJson(program.readLine()).object();
-                if (event.value(u"event"_s) == u"spot"_s)
-                    events << event;
-            }
+            const QList<QJsonObject> events = program.events(u"spot"_s);
             return !events.isEmpty() && events.last().value(u"line"_s).toString().contains(u"SE0NTL"_s);
         },
         10000);
-    program.terminate();
-    program.waitForFinished(10000);
-    return ended ? events : QList<QJsonObject>();
+    return ended ? program.events(u"spot"_s) : QList<QJsonObject>();
 }
 
 } // namespace

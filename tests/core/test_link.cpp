@@ -4,9 +4,7 @@
 #include "link/cluster_link.h"
 #include "link/server_log.h"
 #include "model/settings.h"
-#include "support/fakes.h"
-#include "support/files.h"
-#include "support/test_spot_server.h"
+#include "support/core_in_folder.h"
 
 #include <QFile>
 #include <QHostAddress>
@@ -285,20 +283,13 @@ void TestLink::listenerMayCloseOrRestart()
 // The Config dialog stores a new own call: the program logs in with it at once, not after the next loss.
 void TestLink::changedOwnCallLogsInAgainAtOnce()
 {
-    QTemporaryDir dir;
-    FakeClock clock;
-    RecordingSoundPlayer player;
-    RecordingMessageSink messages;
-    AppCore core{QDir(dir.path()), player, messages, clock};
-    TestSpotServer server;
-    QVERIFY(server.listen());
-    core.setServerOverride(server.host(), server.port());
-    core.startUp();
-    QVERIFY(server.waitForLoggedIn());
-    core.settings().setText(Settings::Text::OwnCall, u"DL2NEW"_s);
-    QVERIFY(server.waitForConnections(2));
-    QVERIFY(server.waitForLoggedIn());
-    QCOMPARE(server.transcript(1), QByteArray("DL2NEW\r\nSet Dx Filter mode=CW\r\n"));
+    CoreInFolder rig({});
+    rig.core.startUp();
+    QVERIFY(rig.server.waitForLoggedIn());
+    rig.core.settings().setText(Settings::Text::OwnCall, u"DL2NEW"_s);
+    QVERIFY(rig.server.waitForConnections(2));
+    QVERIFY(rig.server.waitForLoggedIn());
+    QCOMPARE(rig.server.transcript(1), QByteArray("DL2NEW\r\nSet Dx Filter mode=CW\r\n"));
 }
 
 void TestLink::refusedConnectNamesHostAndPort()

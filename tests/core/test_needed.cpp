@@ -12,10 +12,8 @@
 #include "spots/spot.h"
 #include "spots/spot_parser.h"
 #include "support/fakes.h"
-#include "support/files.h"
-#include "support/test_spot_server.h"
+#include "support/headless_program.h"
 
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,8 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-const QString kProgram = qEnvironmentVariable("VEMROK_TEST_BINARY");
 
 std::shared_ptr<const CountryTable> countryTable()
 {
@@ -232,38 +228,28 @@ void TestNeeded::logSavedAnewIsReadAgain()
 
     // Saved as loggers save: a new file renamed over the old one.
     QVERIFY(writeFile(path + u".new"_s, "<CALL:5>DL1AB<BAND:3>40m<MODE:2>CW<EOR>"));
-    QVERIFY(QFile::remove(path) && QFile::rename(path + u".new"_s, path));
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::rename(path + u".new"_s, path));
     QVERIFY(read.wait());
     QCOMPARE(watcher.index()->need(230, Band::M40, false), WorkedIndex::Need::None);
 }
 
 void TestNeeded::programRaisesAndHidesNeededAlarmFromLog()
 {
-    QVERIFY2(QFile::exists(kProgram), "VEMROK_TEST_BINARY not set");
-    QTemporaryDir dir;
-    TestSpotServer server;
-    QVERIFY(server.listen());
-    writeFile(dir.filePath(u"log.adi"_s), "<CALL:5>DL1AB<BAND:3>20m<MODE:2>CW<EOR>\r\n");
-    writeFile(dir.filePath(u"config.txt"_s),
-              "$RMTHOST 127.0.0.1\r\n$RMTPORT " + QByteArray::number(server.port()) +
-                  "\r\n$ALTIME 1\r\n$ALALL on\r\n$SOUNDEN on\r\n$NEEDED on\r\n$LOGADIF log.adi\r\n");
-    QProcess program;
-    program.start(kProgram, {u"--headless"_s, u"-C"_s, dir.path()});
-    QVERIFY(server.waitForLoggedIn());
-    QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).contains("log read: 1 CW QSOs"), 10000);
-    server.send(rbnBytes(u"DL8LAS-#", u"7025.0", u"DL9XYZ"));
-    QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).contains("needed_alarm"), 10000);
-    const QList<QByteArray> lines = out.sliced(out.lastIndexOf('{', out.indexOf("needed_alarm"))).split('\n');
-    QCOMPARE(lines[0],
+    HeadlessProgram program;
+    QVERIFY(writeFile(program.dir.filePath(u"log.adi"_s), "<CALL:5>DL1AB<BAND:3>20m<MODE:2>CW<EOR>\r\n"));
+    QVERIFY(program.start("$ALTIME 1\r\n$ALALL on\r\n$SOUNDEN on\r\n$NEEDED on\r\n$LOGADIF log.adi\r\n"));
+    QVERIFY(program.waitForStatus(u"log read: 1 CW QSOs, 1 entities"_s));
+    program.spots.send(rbnBytes(u"DL8LAS-#", u"7025.0", u"DL9XYZ"));
+    QTRY_COMPARE_WITH_TIMEOUT(program.events(u"needed_alarm"_s).size(), 1, 10000);
+    const auto at = std::find_if(program.lines.cbegin(), program.lines.cend(),
+                                 [](const QByteArray &line) { return line.contains("needed_alarm"); });
+    QCOMPARE(at->trimmed(),
              QByteArray(R"({"band":"40m","call":"DL9XYZ","dxcc":230,"entity":"Fed. Rep. of Germany",)"
                         R"("event":"needed_alarm","qrg":"7025.0","reason":"new_band"})"));
-    QCOMPARE(lines[1], QByteArray(R"({"event":"sound","file":"gong.wav"})"));
-    QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).contains("alarm_hidden"), 10000);
-    QCOMPARE(out.sliced(out.lastIndexOf('{', out.indexOf("alarm_hidden"))).split('\n').first(),
-             QByteArray(R"({"event":"alarm_hidden","window":"needed"})"));
-    program.terminate();
-    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(std::next(at)->trimmed(), QByteArray(R"({"event":"sound","file":"gong.wav"})"));
+    QTRY_COMPARE_WITH_TIMEOUT(program.events(u"alarm_hidden"_s).size(), 1, 10000);
+    QCOMPARE(program.events(u"alarm_hidden"_s).first().value(u"window"_s).toString(), u"needed"_s);
 }
 
 QTEST_GUILESS_MAIN(TestNeeded)

@@ -8,8 +8,7 @@
 #include "outlets/alarm_outlets.h"
 #include "outlets/push_rate_limiter.h"
 #include "outlets/push_sender.h"
-#include "support/fakes.h"
-#include "support/files.h"
+#include "support/core_in_folder.h"
 #include "support/headless_program.h"
 #include "support/test_http_server.h"
 
@@ -222,17 +221,9 @@ void TestPush::feedDownIsPosted()
 {
     TestHttpServer push;
     QVERIFY(push.listen());
-    TestSpotServer spots;
-    QVERIFY(spots.listen());
-    QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath(u"config.txt"_s), "$PUSHURL " + push.url() + "\r\n"));
-    FakeClock clock;
-    RecordingSoundPlayer player;
-    RecordingMessageSink messages;
-    AppCore core(QDir(dir.path()), player, messages, clock);
-    core.setServerOverride(spots.host(), spots.port());
-    core.startUp();
-    core.feedWatch().expire(); // the gong's minute without a link is over
+    CoreInFolder rig("$PUSHURL " + push.url() + "\r\n");
+    rig.core.startUp();
+    rig.core.feedWatch().expire(); // the gong's minute without a link is over
     QTRY_COMPARE(push.requests.size(), 1);
     QCOMPARE(push.requests.first().body, "feed down: no connection to the spot server for a minute"_ba);
 }
@@ -306,20 +297,15 @@ void TestPush::configWithATokenIsTheOwnersAlone_data()
 void TestPush::configWithATokenIsTheOwnersAlone()
 {
     QFETCH(bool, atExit);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"config.txt"_s);
-    QVERIFY(writeFile(path, "$RMTHOST 127.0.0.1\r\n$RMTPORT 9\r\n"));
+    CoreInFolder rig("$RMTHOST 127.0.0.1\r\n$RMTPORT 9\r\n");
+    const QString path = rig.path(u"config.txt"_s);
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
-    FakeClock clock;
-    RecordingSoundPlayer player;
-    RecordingMessageSink messages;
-    AppCore core(QDir(dir.path()), player, messages, clock);
-    core.startUp();
-    core.settings().setText(Settings::Text::PushToken, QString::fromLatin1(kToken)); // the dialog's Quit
+    rig.core.startUp();
+    rig.core.settings().setText(Settings::Text::PushToken, QString::fromLatin1(kToken)); // the dialog's Quit
     if (atExit)
-        QVERIFY(core.exitSequence());
+        QVERIFY(rig.core.exitSequence());
     else
-        core.configSaver().expire();
+        rig.core.configSaver().expire();
     QVERIFY(readFile(path).contains(kToken));
     QCOMPARE(QFile::permissions(path),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);

@@ -53,7 +53,6 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("the station on top") << 17 << int(M::ColumnCall) << u"A/P"_s;
         QTest::newRow("with its new frequency") << 17 << int(M::ColumnQrg) << u"7003.0"_s;
-        QTest::newRow("and time") << 17 << int(M::ColumnTime) << u"10:03:00"_s;
         QTest::newRow("the newer station below it") << 18 << int(M::ColumnCall) << u"C/P"_s;
         QTest::newRow("the older one stays") << 19 << int(M::ColumnCall) << u"B/P"_s;
         QTest::newRow("no second row") << 16 << int(M::ColumnCall) << QString();
