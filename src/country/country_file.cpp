@@ -11,7 +11,7 @@
 namespace {
 
 // The published files are about 0.3 MB; a bigger one is not a country file and is not read into memory.
-constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
+constexpr qint64 kMaxFileBytes = qint64{16} * 1024 * 1024;
 
 bool isContinent(QStringView text)
 {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -119,7 +120,7 @@ std::optional<Band> WorkedIndex::bandOf(QByteArrayView band, QByteArrayView freq
     const double mhz = QByteArray::fromRawData(freqMhz.data(), freqMhz.size()).trimmed().toDouble(&ok);
     if (!ok || !(mhz > 0 && mhz < 1e6))
         return std::nullopt;
-    const int khz = static_cast<int>(mhz * 1000.0 + 0.5);
+    const int khz = static_cast<int>(std::lround(mhz * 1000.0));
     for (const BandEdges &edges : kEdges) {
         if (khz >= edges.lowKhz && khz <= edges.highKhz)
             return edges.band;
