@@ -37,6 +37,7 @@ lintian --fail-on error "$deb"
 # folder of its own. Any report fails the test with a stack trace.
 "$root/scripts/setup.sh" "$root/build-asan" -DVEMROK_WERROR=ON -DVEMROK_SANITIZE=ON
 ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1:detect_leaks=1:detect_stack_use_after_return=1 \
+  LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir "$root/build-asan" --output-on-failure -j "$(nproc)" --timeout 600
 
