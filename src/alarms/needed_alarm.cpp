@@ -8,8 +8,6 @@
 #include "model/settings.h"
 #include "spots/spot.h"
 
-#include <array>
-
 namespace {
 // The repeat memory is swept of old entries when it grows past this; a contest evening stays small.
 constexpr qsizetype kSweepAbove = 512;
@@ -84,30 +82,11 @@ void NeededAlarm::check(const SpotView &spot)
 const Entity *NeededAlarm::entityOf(QStringView call)
 {
     // Spot streams repeat their calls all evening. Remembering each call's entity under the call packed into
-    // a number (6 bits a character) costs one cheap lookup a spot instead of the country file's several, and
+    // a number (CountryTable::pack) costs one cheap lookup a spot instead of the country file's several, and
     // keeps the drain of a contest burst within a tenth of what it is without needed alarms. Calls that do
     // not pack (longer than 10, or other characters) are looked up every time.
-    static constexpr auto kCodes = [] {
-        std::array<quint8, 128> codes{};
-        for (std::size_t i = 0; i < 10; ++i)
-            codes['0' + i] = quint8(1 + i);
-        for (std::size_t i = 0; i < 26; ++i)
-            codes['A' + i] = quint8(11 + i);
-        codes['/'] = 37;
-        return codes;
-    }();
-    quint64 key = 0;
-    if (call.size() <= 10) {
-        for (const QChar c : call) {
-            const char16_t u = c.unicode();
-            const quint8 code = u < kCodes.size() ? kCodes[u] : 0;
-            if (code == 0) {
-                key = 0;
-                break;
-            }
-            key = key << 6 | code;
-        }
-    }
+    const CountryTable::Packed packed = CountryTable::pack(call);
+    const quint64 key = packed.length == call.size() ? packed.code : 0;
     if (key != 0) {
         if (const auto known = m_entities.constFind(key); known != m_entities.cend())
             return *known;

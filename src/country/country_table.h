@@ -28,6 +28,17 @@ public:
     int malformedCount() const { return m_malformed; }
     QString path() const { return m_path; }
 
+    // Up to kPackedLength characters of [0-9A-Z/] packed 6 bits each, the first highest, so the code of a
+    // call's prefix is the call's code masked. With $SPOTTERCONT the drain resolves every spot's spotter:
+    // an integer hash is a third of a string's.
+    // A call that packs whole (length == size) has a code no other call has.
+    struct Packed {
+        quint64 code = 0;
+        qsizetype length = 0; // characters packed: up to the first one outside the set, at most kPackedLength
+    };
+    static constexpr qsizetype kPackedLength = 10;
+    static Packed pack(QStringView upperCall);
+
 private:
     friend class CountryFile;
     friend class CountryTableBuilder;
@@ -39,15 +50,6 @@ private:
         QString continent;
     };
 
-    // Up to kPackedLength characters of [0-9A-Z/] packed 6 bits each, the first highest, so the code of a
-    // call's prefix is the call's code masked. With $SPOTTERCONT the drain resolves every spot's spotter:
-    // an integer hash is a third of a string's.
-    struct Packed {
-        quint64 code = 0;
-        qsizetype length = 0; // characters packed: up to the first one outside the set, at most kPackedLength
-    };
-    static constexpr qsizetype kPackedLength = 10;
-    static Packed pack(QStringView upperCall);
     static constexpr quint64 prefixCode(quint64 code, qsizetype length)
     {
         return length >= kPackedLength ? code : code & ~(~quint64{0} >> (6 * length + 4));

@@ -1,36 +1,25 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/popup_window.h"
 
 class NeededAlarm;
-class QLabel;
 
 // The "Needed" pop-up: a spotted station the operator's log still lacks (call, entity, band, "new one" or
-// "new band", frequency). A view of the needed alarm's state; like the other two pop-ups it floats above
-// every window and never takes the keyboard focus.
-class NeededAlarmWindow final : public QWidget {
+// "new band", frequency). A view of the needed alarm's state.
+class NeededAlarmWindow final : public PopupWindow {
     Q_OBJECT
 public:
-    explicit NeededAlarmWindow(NeededAlarm &alarm, QWidget *parent = nullptr);
+    explicit NeededAlarmWindow(NeededAlarm &alarm);
 
     QString callText() const;
     QString entityText() const;
     QString reasonText() const; // "new one 20m"
     QString qrgText() const;
-    QLabel &qrgLabel() const { return *m_qrg; }
-
-    // With a radio set, a click on the frequency asks to tune to it.
-    void setTunable(bool tunable);
-
-signals:
-    void tuneRequested(const QString &qrg);
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closedByOperator() override;
 
 private:
-    QLabel *addLabel(const QString &name, const QFont &font, int left, int top, int width, int height);
     void present();
 
     NeededAlarm &m_alarm;
@@ -38,6 +27,4 @@ private:
     QLabel *m_entity = nullptr;
     QLabel *m_reason = nullptr;
     QLabel *m_qrg = nullptr;
-    QLabel *m_khz = nullptr;
-    bool m_tunable = false;
 };
