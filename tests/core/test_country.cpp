@@ -45,132 +45,6 @@ Lookup lookup(const QString &folder, const QStringList &calls)
     return {program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError()};
 }
 
-} // namespace
-
-class TestCountry final : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase();
-    void resolve_data();
-    void resolve();
-    void prefixOverridesZones();
-    void datTakesNumbersFromCsv();
-    void dxccNumberFindsTheDxccEntityNotWae();
-    void malformedLinesAreSkippedAndCounted();
-    void lookupPrintsOneLinePerCallInOrder();
-    void workingFolderFileWinsOverCtyFile();
-    void ctyFileNamingAMissingFileExits2();
-    void spotterContinentKeepsSpotsFromThoseContinents();
-    void spotEventNamesTheEntity();
-
-private:
-    std::shared_ptr<const CountryTable> m_table;
-    QTemporaryDir m_dir;
-};
-
-void TestCountry::initTestCase()
-{
-    QVERIFY2(QFile::exists(kProgram), "VEMROK_TEST_BINARY not set");
-    QString error;
-    m_table = CountryFile::load(kSystemCsv, &error);
-    QVERIFY2(m_table, qPrintable(error));
-    QCOMPARE(m_table->malformedCount(), 0);
-}
-
-void TestCountry::resolve_data()
-{
-    QTest::addColumn<QString>("call");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("dxcc");
-    QTest::newRow("longest prefix") << u"EA8ABC"_s << u"Canary Islands"_s << 29;
-    QTest::newRow("longest prefix, lower case") << u"kh6abc"_s << u"Hawaii"_s << 110;
-    QTest::newRow("exact call over its prefix") << u"9M4SDX"_s << u"Spratly Islands"_s << 247;
-    QTest::newRow("exact call over /MM") << u"N2NL/MM"_s << u"United States"_s << 291;
-    QTest::newRow("WAE exact call: its DXCC entity's number") << u"GM0AVR"_s << u"Shetland Islands"_s << 279;
-    QTest::newRow("WAE prefix: its DXCC entity's number") << u"IT9ABC"_s << u"Sicily"_s << 248;
-    QTest::newRow("/P") << u"DL1ABC/P"_s << u"Fed. Rep. of Germany"_s << 230;
-    QTest::newRow("/QRP") << u"EA8ABC/QRP"_s << u"Canary Islands"_s << 29;
-    QTest::newRow("one digit") << u"W1ABC/6"_s << u"United States"_s << 291;
-    QTest::newRow("PREFIX/CALL") << u"F/DL1ABC"_s << u"France"_s << 227;
-    QTest::newRow("longer PREFIX/CALL") << u"VP2E/K1ABC"_s << u"Anguilla"_s << 12;
-    QTest::newRow("CALL/PREFIX") << u"DL1ABC/EA8"_s << u"Canary Islands"_s << 29;
-    QTest::newRow("CALL/PREFIX/P") << u"DL1ABC/EA8/P"_s << u"Canary Islands"_s << 29;
-    QTest::newRow("/MM") << u"DL1ABC/MM"_s << QString() << 0;
-    QTest::newRow("/AM") << u"DL1ABC/AM"_s << QString() << 0;
-    QTest::newRow("no prefix") << u"QQ1ABC"_s << QString() << 0;
-    QTest::newRow("slashes only") << u"///"_s << QString() << 0;
-    QTest::newRow("longer than any call") << QString(200, u'D') << QString() << 0;
-}
-
-void TestCountry::resolve()
-{
-    QFETCH(QString, call);
-    const std::optional<Resolved> resolved = m_table->resolve(call);
-    QTEST(nameOf(resolved), "name");
-    QTEST(dxccOf(resolved), "dxcc");
-}
-
-void TestCountry::prefixOverridesZones()
-{
-    // "AA0(4)[7]" in the United States, whose own zones are 5 and 8.
-    const std::optional<Resolved> resolved = m_table->resolve(u"AA0ABC");
-    QVERIFY(resolved);
-    QCOMPARE(resolved->cqZone, 4);
-    QCOMPARE(resolved->ituZone, 7);
-}
-
-void TestCountry::datTakesNumbersFromCsv()
-{
-    const auto table = CountryFile::load(kSystemDat);
-    QVERIFY(table);
-    QCOMPARE(dxccOf(table->resolve(u"GM0AVR")), 279);
-}
-
-void TestCountry::dxccNumberFindsTheDxccEntityNotWae()
-{
-    const Entity *entity = m_table->entityForDxcc(279);
-    QVERIFY(entity);
-    QCOMPARE(entity->name, u"Scotland"_s);
-}
-
-void TestCountry::malformedLinesAreSkippedAndCounted()
-{
-    const auto table = CountryFile::parse("TS,Testland,999,EU,14,28,0,0,0,TS =TS1(99);\n"
-                                          "garbage\n"
-                                          "XT,Badland,x,EU,14,28,0,0,0,XT;\n"
-                                          "ZZ,Zoneless,998,EU,0,28,0,0,0,ZZ;\n");
-    QCOMPARE(table->malformedCount(), 4); // garbage, no number, no zone, and the zone 99 of =TS1
-    QCOMPARE(nameOf(table->resolve(u"TS1ABC")), u"Testland"_s);
-}
-
-void TestCountry::lookupPrintsOneLinePerCallInOrder()
-{
-    const Lookup result = lookup(m_dir.path(), {u"EA8ABC"_s, u"DL1ABC/MM"_s});
-    QCOMPARE(result.out, "EA8ABC\tCanary Islands\tEA8\tAF\t33\t36\t29\nDL1ABC/MM\t\t\t\t\t\t\n");
-    QCOMPARE(result.exitCode, 0);
-}
-
-void TestCountry::workingFolderFileWinsOverCtyFile()
-{
-    QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath(u"cty.csv"_s), "EA8,Testland,999,EU,14,28,0,0,0,EA8;\n"));
-    QVERIFY(writeFile(dir.filePath(u"config.txt"_s), "$CTYFILE /nonexistent/cty.csv\r\n"));
-    QCOMPARE(lookup(dir.path(), {u"EA8ABC"_s}).out, "EA8ABC\tTestland\tEA8\tEU\t14\t28\t999\n");
-}
-
-void TestCountry::ctyFileNamingAMissingFileExits2()
-{
-    // A named file stands alone: the system's file does not quietly take its place.
-    QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath(u"config.txt"_s), "$CTYFILE /nonexistent/cty.csv\r\n"));
-    const Lookup result = lookup(dir.path(), {u"EA8ABC"_s});
-    QCOMPARE(result.exitCode, 2);
-    QCOMPARE(result.out, QByteArray());
-    QVERIFY(result.err.contains("/nonexistent/cty.csv"));
-}
-
-namespace {
-
 // The headless program against a loopback server; `spots` are sent after its login, then a last spot
 // from an EU skimmer, whose arrival ends the run. Returns the spot events.
 QList<QJsonObject> spotEvents(const QByteArray &config, const QByteArray &spots)
@@ -187,29 +61,138 @@ QList<QJsonObject> spotEvents(const QByteArray &config, const QByteArray &spots)
         10000);
     return ended ? program.events(u"spot"_s) : QList<QJsonObject>();
 }
-
 } // namespace
 
-void TestCountry::spotterContinentKeepsSpotsFromThoseContinents()
-{
-    const QList<QJsonObject> events =
-        spotEvents("$SPOTTERCONT EU\r\n", rbnBytes(u"W3LPL-#", u"7011.0", u"EA8ABC") +
-                                              rbnBytes(u"G4ABC-2", u"7012.0", u"K1ABC") +
-                                              rbnBytes(u"QQ1ABC-#", u"7013.0", u"F5ABC"));
-    QStringList spotters;
-    for (const QJsonObject &event : events)
-        spotters << event.value(u"line"_s).toString().section(u' ', 2, 2);
-    // North America is left out; a spotter of no entity passes.
-    QCOMPARE(spotters, (QStringList{u"G4ABC-2:"_s, u"QQ1ABC-#:"_s, u"DL8LAS-#:"_s}));
-}
+class TestCountry final : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFile::exists(kProgram), "VEMROK_TEST_BINARY not set");
+        QString error;
+        m_table = CountryFile::load(kSystemCsv, &error);
+        QVERIFY2(m_table, qPrintable(error));
+        QCOMPARE(m_table->malformedCount(), 0);
+    }
 
-void TestCountry::spotEventNamesTheEntity()
-{
-    const QList<QJsonObject> events = spotEvents({}, rbnBytes(u"W3LPL-#", u"7011.0", u"EA8ABC"));
-    QCOMPARE(events.size(), 2);
-    QCOMPARE(events[0].value(u"entity"_s).toString(), u"Canary Islands"_s);
-    QCOMPARE(events[0].value(u"dxcc"_s).toInt(), 29);
-}
+    void resolve_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("dxcc");
+        QTest::newRow("longest prefix") << u"EA8ABC"_s << u"Canary Islands"_s << 29;
+        QTest::newRow("longest prefix, lower case") << u"kh6abc"_s << u"Hawaii"_s << 110;
+        QTest::newRow("exact call over its prefix") << u"9M4SDX"_s << u"Spratly Islands"_s << 247;
+        QTest::newRow("exact call over /MM") << u"N2NL/MM"_s << u"United States"_s << 291;
+        QTest::newRow("WAE exact call: its DXCC entity's number")
+            << u"GM0AVR"_s << u"Shetland Islands"_s << 279;
+        QTest::newRow("WAE prefix: its DXCC entity's number") << u"IT9ABC"_s << u"Sicily"_s << 248;
+        QTest::newRow("/P") << u"DL1ABC/P"_s << u"Fed. Rep. of Germany"_s << 230;
+        QTest::newRow("/QRP") << u"EA8ABC/QRP"_s << u"Canary Islands"_s << 29;
+        QTest::newRow("one digit") << u"W1ABC/6"_s << u"United States"_s << 291;
+        QTest::newRow("PREFIX/CALL") << u"F/DL1ABC"_s << u"France"_s << 227;
+        QTest::newRow("longer PREFIX/CALL") << u"VP2E/K1ABC"_s << u"Anguilla"_s << 12;
+        QTest::newRow("CALL/PREFIX") << u"DL1ABC/EA8"_s << u"Canary Islands"_s << 29;
+        QTest::newRow("CALL/PREFIX/P") << u"DL1ABC/EA8/P"_s << u"Canary Islands"_s << 29;
+        QTest::newRow("/MM") << u"DL1ABC/MM"_s << QString() << 0;
+        QTest::newRow("/AM") << u"DL1ABC/AM"_s << QString() << 0;
+        QTest::newRow("no prefix") << u"QQ1ABC"_s << QString() << 0;
+        QTest::newRow("slashes only") << u"///"_s << QString() << 0;
+        QTest::newRow("longer than any call") << QString(200, u'D') << QString() << 0;
+    }
+
+    void resolve()
+    {
+        QFETCH(QString, call);
+        const std::optional<Resolved> resolved = m_table->resolve(call);
+        QTEST(nameOf(resolved), "name");
+        QTEST(dxccOf(resolved), "dxcc");
+    }
+
+    void prefixOverridesZones()
+    {
+        // "AA0(4)[7]" in the United States, whose own zones are 5 and 8.
+        const std::optional<Resolved> resolved = m_table->resolve(u"AA0ABC");
+        QVERIFY(resolved);
+        QCOMPARE(resolved->cqZone, 4);
+        QCOMPARE(resolved->ituZone, 7);
+    }
+
+    void datTakesNumbersFromCsv()
+    {
+        const auto table = CountryFile::load(kSystemDat);
+        QVERIFY(table);
+        QCOMPARE(dxccOf(table->resolve(u"GM0AVR")), 279);
+    }
+
+    void dxccNumberFindsTheDxccEntityNotWae()
+    {
+        const Entity *entity = m_table->entityForDxcc(279);
+        QVERIFY(entity);
+        QCOMPARE(entity->name, u"Scotland"_s);
+    }
+
+    void malformedLinesAreSkippedAndCounted()
+    {
+        const auto table = CountryFile::parse("TS,Testland,999,EU,14,28,0,0,0,TS =TS1(99);\n"
+                                              "garbage\n"
+                                              "XT,Badland,x,EU,14,28,0,0,0,XT;\n"
+                                              "ZZ,Zoneless,998,EU,0,28,0,0,0,ZZ;\n");
+        QCOMPARE(table->malformedCount(), 4); // garbage, no number, no zone, and the zone 99 of =TS1
+        QCOMPARE(nameOf(table->resolve(u"TS1ABC")), u"Testland"_s);
+    }
+
+    void lookupPrintsOneLinePerCallInOrder()
+    {
+        const Lookup result = lookup(m_dir.path(), {u"EA8ABC"_s, u"DL1ABC/MM"_s});
+        QCOMPARE(result.out, "EA8ABC\tCanary Islands\tEA8\tAF\t33\t36\t29\nDL1ABC/MM\t\t\t\t\t\t\n");
+        QCOMPARE(result.exitCode, 0);
+    }
+
+    void workingFolderFileWinsOverCtyFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(u"cty.csv"_s), "EA8,Testland,999,EU,14,28,0,0,0,EA8;\n"));
+        QVERIFY(writeFile(dir.filePath(u"config.txt"_s), "$CTYFILE /nonexistent/cty.csv\r\n"));
+        QCOMPARE(lookup(dir.path(), {u"EA8ABC"_s}).out, "EA8ABC\tTestland\tEA8\tEU\t14\t28\t999\n");
+    }
+
+    void ctyFileNamingAMissingFileExits2()
+    {
+        // A named file stands alone: the system's file does not quietly take its place.
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(u"config.txt"_s), "$CTYFILE /nonexistent/cty.csv\r\n"));
+        const Lookup result = lookup(dir.path(), {u"EA8ABC"_s});
+        QCOMPARE(result.exitCode, 2);
+        QCOMPARE(result.out, QByteArray());
+        QVERIFY(result.err.contains("/nonexistent/cty.csv"));
+    }
+
+    void spotterContinentKeepsSpotsFromThoseContinents()
+    {
+        const QList<QJsonObject> events =
+            spotEvents("$SPOTTERCONT EU\r\n", rbnBytes(u"W3LPL-#", u"7011.0", u"EA8ABC") +
+                                                  rbnBytes(u"G4ABC-2", u"7012.0", u"K1ABC") +
+                                                  rbnBytes(u"QQ1ABC-#", u"7013.0", u"F5ABC"));
+        QStringList spotters;
+        for (const QJsonObject &event : events)
+            spotters << event.value(u"line"_s).toString().section(u' ', 2, 2);
+        // North America is left out; a spotter of no entity passes.
+        QCOMPARE(spotters, (QStringList{u"G4ABC-2:"_s, u"QQ1ABC-#:"_s, u"DL8LAS-#:"_s}));
+    }
+
+    void spotEventNamesTheEntity()
+    {
+        const QList<QJsonObject> events = spotEvents({}, rbnBytes(u"W3LPL-#", u"7011.0", u"EA8ABC"));
+        QCOMPARE(events.size(), 2);
+        QCOMPARE(events[0].value(u"entity"_s).toString(), u"Canary Islands"_s);
+        QCOMPARE(events[0].value(u"dxcc"_s).toInt(), 29);
+    }
+
+private:
+    std::shared_ptr<const CountryTable> m_table;
+    QTemporaryDir m_dir;
+};
 
 QTEST_GUILESS_MAIN(TestCountry)
 #include "test_country.moc"

@@ -28,31 +28,28 @@ public:
 class TestSoundOutput : public QObject {
     Q_OBJECT
 private slots:
-    void problemIsToldOnce_data();
-    void problemIsToldOnce();
+    void problemIsToldOnce_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("told");
+        QTest::newRow("a file that plays") << QStringList{u"trumpet1.wav"_s} << 0;
+        QTest::newRow("a missing file, again") << QStringList{u"nosuchfile.wav"_s, u"nosuchfile.wav"_s} << 1;
+        QTest::newRow("two missing files") << QStringList{u"nosuchfile.wav"_s, u"other.wav"_s} << 2;
+        QTest::newRow("no device, for any file") << QStringList{u"gong.wav"_s, u"kukuk.wav"_s} << 1;
+    }
+
+    void problemIsToldOnce()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(int, told);
+        ProblemPlayer player;
+        SoundOutput output(player);
+        QSignalSpy problems(&output, &SoundOutput::problemFound);
+        for (const QString &file : files)
+            output.play(file);
+        QCOMPARE(problems.count(), told);
+    }
 };
-
-void TestSoundOutput::problemIsToldOnce_data()
-{
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<int>("told");
-    QTest::newRow("a file that plays") << QStringList{u"trumpet1.wav"_s} << 0;
-    QTest::newRow("a missing file, again") << QStringList{u"nosuchfile.wav"_s, u"nosuchfile.wav"_s} << 1;
-    QTest::newRow("two missing files") << QStringList{u"nosuchfile.wav"_s, u"other.wav"_s} << 2;
-    QTest::newRow("no device, for any file") << QStringList{u"gong.wav"_s, u"kukuk.wav"_s} << 1;
-}
-
-void TestSoundOutput::problemIsToldOnce()
-{
-    QFETCH(QStringList, files);
-    QFETCH(int, told);
-    ProblemPlayer player;
-    SoundOutput output(player);
-    QSignalSpy problems(&output, &SoundOutput::problemFound);
-    for (const QString &file : files)
-        output.play(file);
-    QCOMPARE(problems.count(), told);
-}
 
 QTEST_GUILESS_MAIN(TestSoundOutput)
 #include "test_sound_output.moc"
