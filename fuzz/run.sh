@@ -7,7 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 target=${1:-}; target=${target#fuzz_}
 seconds=${2:?usage: $0 TARGET SECONDS [libFuzzer options...]}
 shift 2
-[[ $target =~ ^(receive_path|cluster_link|config_file|country_file|adif_reader)$ ]] || { echo "unknown target: $target" >&2; exit 2; }
+[[ $target =~ ^(cluster_link|config_file|country_file|adif_reader)$ ]] || { echo "unknown target: $target" >&2; exit 2; }
 packages=(clang-14 libclang-rt-14-dev cmake qt6-base-dev)
 dpkg -s "${packages[@]}" >/dev/null 2>&1 ||
   { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}"; }

@@ -218,19 +218,6 @@ private slots:
         QVERIFY(readFile(path).contains("$LOGIN DL9XYZ\r\n"));
     }
 
-    // A port that is not a port number: 7000 is used, the status says so, the text is kept.
-    void portThatIsNotANumber()
-    {
-        QTemporaryDir dir;
-        writeFile(dir.filePath(u"config.txt"_s), "$RMTHOST 127.0.0.1\r\n$RMTPORT 7x00\r\n");
-        Program program(dir.path(), false);
-        program.core.startUp();
-        QCOMPARE(program.core.link().port(), quint16(7000));
-        QVERIFY(program.core.statusText().contains(u"not a port number, using 7000"_s));
-        QVERIFY(program.core.exitSequence());
-        QVERIFY(readFile(dir.filePath(u"config.txt"_s)).contains("\r\n$RMTPORT 7x00\r\n"));
-    }
-
     // Switched off, log.txt is left alone; switched on, it is emptied at start.
     void serverLogIsEmptiedWhenSwitchedOn()
     {
@@ -270,25 +257,6 @@ private slots:
         QVERIFY(server.waitForLoggedIn());
         server.send(rbnBytes(u"DL8LAS-#", u"14025.0", u"TS0EST"));
         QTRY_COMPARE(program.core.alarmList().at(0).qrg, u"14025.0"_s);
-    }
-
-    // News of an entry before the list's own (a listener ahead of the saver fills a new slot), or after
-    // stop(): nothing is read past the entries the saver knows, and nothing is scheduled.
-    void saverSkipsEntriesItDoesNotKnow()
-    {
-        QTemporaryDir dir;
-        Model model;
-        connect(&model.list, &AlarmList::structureChanged, this, [&list = model.list] {
-            list.edit(list.lastCallNr(), [](AlarmEntry &e) { e.call = u"DL1AA"_s; });
-        });
-        ConfigSaver saver(dir.filePath(u"config.txt"_s), model.settings, model.list);
-        saver.watch();
-        QVERIFY(model.list.appendSlot());
-        QVERIFY(model.list.appendSlot());
-        QVERIFY(saver.isPending());
-        saver.stop();
-        model.list.edit(1, [](AlarmEntry &e) { e.text = u"edited"_s; });
-        QVERIFY(!saver.timer().isActive());
     }
 };
 

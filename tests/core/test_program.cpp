@@ -152,18 +152,6 @@ private slots:
         terminateCleanly(first.get());
     }
 
-    void copiesInTwoFoldersRunSideBySide()
-    {
-        Folder one;
-        Folder two;
-        const auto a = one.start();
-        const auto b = two.start();
-        QVERIFY(one.server.waitForLoggedIn());
-        QVERIFY(two.server.waitForLoggedIn());
-        terminateCleanly(a.get());
-        terminateCleanly(b.get());
-    }
-
     // Killed, the copy leaves its lock file behind; the next copy sees its process is gone.
     void killedCopyLeavesNoLockBehind()
     {
@@ -208,20 +196,6 @@ private slots:
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 2);
         QVERIFY(process.readAllStandardOutput().isEmpty());
-    }
-
-    // A first start with windows waits in the box "File config.txt not found, new created"; SIGTERM ends it.
-    // So early an end cuts off Qt Multimedia's sound-loading thread, whose leftovers are not ours to check.
-    void sigtermEndsAWindowedFirstStart()
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"ASAN_OPTIONS"_s, env.value(u"ASAN_OPTIONS"_s) + u":detect_leaks=0"_s);
-        process.setProcessEnvironment(env);
-        QTemporaryDir dir;
-        process.start(kProgram, {u"-C"_s, dir.path()});
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(u"config.txt"_s)), 10000);
-        terminateCleanly(&process);
     }
 
     void workingFolder_data()

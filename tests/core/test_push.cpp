@@ -220,24 +220,6 @@ private slots:
                  u"1 alarm held back: the last was TS0EST 14025.0 kHz: alarm 11"_s);
     }
 
-    void heldBackWaitsForTheOldestToLeaveTheWindow()
-    {
-        // One push a minute fills the window at 9:00; one at 9:30 waits until the 0:00 push is 10 minutes
-        // old, and one that comes just then joins it rather than overtake it.
-        qint64 now = 0;
-        PushRateLimiter limiter([&now] { return now; });
-        QSignalSpy released(&limiter, &PushRateLimiter::released);
-        for (int n = 0; n < 10; ++n, now += 60'000)
-            limiter.submit(numbered(n));
-        now = 9 * 60'000 + 30'000;
-        limiter.submit(numbered(10));
-        QCOMPARE(limiter.timer().interval(), 30'000);
-        now = PushRateLimiter::kWindowMs;
-        limiter.submit(numbered(11));
-        limiter.expire();
-        QCOMPARE(released.last().first().value<OutletAlarm>().summary, u"2 alarms held back"_s);
-    }
-
     void httpsVerifiesTheCertificate_data()
     {
         QTest::addColumn<bool>("trusted");

@@ -236,20 +236,6 @@ private slots:
         QTEST(speed.text(), "result");
     }
 
-    void qrqSpeedIsEnabledWithItsBox()
-    {
-        Rig rig;
-        rig.window.show();
-        QLineEdit &speed = get(rig.window, u"TxtSpeedMsg"_s);
-        QVERIFY(!speed.isEnabled()); // QRQ is off from the start
-        click(rig.window, u"CheckQrqEn"_s);
-        QVERIFY(speed.isEnabled());
-        QVERIFY(get<QPushButton>(rig.window, u"ButtonSpMsgUp"_s).isEnabled());
-        click(rig.window, u"CheckQrqEn"_s);
-        QVERIFY(!speed.isEnabled());
-        QVERIFY(!get<QPushButton>(rig.window, u"ButtonSpMsgUp"_s).isEnabled());
-    }
-
     // Bursts from one line to past restarts of the log (35 lines), and a reset (0): the log, few repaints.
     void messageWindowShowsTheLogWithFewRepaints()
     {
@@ -380,19 +366,6 @@ private slots:
         QCOMPARE(get(*rig.window.configDialog(), u"TxtCall"_s).text(), u"CC2C"_s);
     }
 
-    // Closed, then config.txt read again without any "$CALL": no stale rows on screen.
-    void configWithoutCallsLeavesNoStaleRows()
-    {
-        Rig rig(entries({u"AA0A"_s, u"BB1B"_s}));
-        click(rig.window, u"ButtonActivity"_s);
-        click(*rig.window.activityWindow(), u"ButtonActivityQuit"_s);
-        QVERIFY(!rig.window.activityWindow()->isVisible());
-        rig.writeConfig({});
-        rig.core.startUp();
-        click(rig.window, u"ButtonActivity"_s);
-        QCOMPARE(rig.window.activityWindow()->table().verticalHeader()->count(), 0);
-    }
-
     // An alarm time above 65 s in config.txt: the operator is told, 65 kept. A rig model Hamlib does not
     // know is kept too.
     void dialogShowsWhatIsStored()
@@ -500,32 +473,6 @@ private slots:
         QCOMPARE(rig.messages.shown, QStringList());
     }
 
-    // A write that fails is told once however often it is tried; the next change once it can be written
-    // saves, silently; failing again after that is told again.
-    void failedWriteIsToldOnceUntilOneWorks()
-    {
-        Rig rig;
-        ConfigSaver &saver = rig.core.configSaver();
-        QVERIFY(QDir(rig.dir.path()).removeRecursively());
-        for (int i = 0; i < 3; ++i) {
-            click(rig.window, u"CheckSoundOn"_s);
-            saver.expire();
-        }
-        QCOMPARE(rig.messages.shown.size(), 1);
-        QVERIFY(rig.messages.shown.first().startsWith(u"config.txt could not be written"_s));
-        QVERIFY(QDir().mkpath(rig.dir.path()));
-        click(rig.window, u"CheckSoundOn"_s);
-        QVERIFY(saver.timer().isActive());
-        saver.expire();
-        QVERIFY(rig.config().contains("\r\n$SOUNDEN on\r\n"));
-        QCOMPARE(rig.messages.shown.size(), 1);
-        QVERIFY(QDir(rig.dir.path()).removeRecursively());
-        click(rig.window, u"CheckSoundOn"_s);
-        saver.expire();
-        QCOMPARE(rig.messages.shown.size(), 2);
-        QVERIFY(QDir().mkpath(rig.dir.path()));
-    }
-
     void closeBoxAndSessionEndSaveThenEnd_data()
     {
         QTest::addColumn<bool>("sessionEnd");
@@ -570,20 +517,6 @@ private slots:
         QCOMPARE(behind.releases, 0);
         QTRY_COMPARE_WITH_TIMEOUT(rig.rigctld.ask(u"f"_s), u"14025000"_s, 20000);
         QCOMPARE(QApplication::activeWindow(), &rig.window);
-    }
-
-    void messageWindowDoubleClickTunes()
-    {
-        if (!RigctldProcess::installed())
-            QSKIP("rigctld (libhamlib-utils) is not installed");
-        RigWithRadio rig;
-        rig.spot(u"DL1ABC"_s, u"3525.0"_s);
-        auto &output = get<QPlainTextEdit>(rig.window, u"txtOutput"_s);
-        QTRY_VERIFY(output.toPlainText().contains(u"DL1ABC"_s));
-        const QTextBlock line = output.document()->findBlock(output.toPlainText().indexOf(u"DL1ABC"_s));
-        QTest::mouseDClick(output.viewport(), Qt::LeftButton, {},
-                           output.cursorRect(QTextCursor(line)).center());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.rigctld.ask(u"f"_s), u"3525000"_s, 20000);
     }
 
     // The dialog lists Hamlib's models with the one set chosen, and its Test reads the radio.
