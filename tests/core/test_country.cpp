@@ -3,6 +3,7 @@
 // by the spotter's continent and naming their entity.
 #include "country/country_file.h"
 #include "country/country_table.h"
+#include "support/data_rows.h"
 #include "support/headless_program.h"
 
 #include <QDir>
@@ -80,25 +81,8 @@ private slots:
         QTest::addColumn<QString>("call");
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("dxcc");
-        QTest::newRow("longest prefix") << u"EA8ABC"_s << u"Canary Islands"_s << 29;
-        QTest::newRow("longest prefix, lower case") << u"kh6abc"_s << u"Hawaii"_s << 110;
-        QTest::newRow("exact call over its prefix") << u"9M4SDX"_s << u"Spratly Islands"_s << 247;
-        QTest::newRow("exact call over /MM") << u"N2NL/MM"_s << u"United States"_s << 291;
-        QTest::newRow("WAE exact call: its DXCC entity's number")
-            << u"GM0AVR"_s << u"Shetland Islands"_s << 279;
-        QTest::newRow("WAE prefix: its DXCC entity's number") << u"IT9ABC"_s << u"Sicily"_s << 248;
-        QTest::newRow("/P") << u"DL1ABC/P"_s << u"Fed. Rep. of Germany"_s << 230;
-        QTest::newRow("/QRP") << u"EA8ABC/QRP"_s << u"Canary Islands"_s << 29;
-        QTest::newRow("one digit") << u"W1ABC/6"_s << u"United States"_s << 291;
-        QTest::newRow("PREFIX/CALL") << u"F/DL1ABC"_s << u"France"_s << 227;
-        QTest::newRow("longer PREFIX/CALL") << u"VP2E/K1ABC"_s << u"Anguilla"_s << 12;
-        QTest::newRow("CALL/PREFIX") << u"DL1ABC/EA8"_s << u"Canary Islands"_s << 29;
-        QTest::newRow("CALL/PREFIX/P") << u"DL1ABC/EA8/P"_s << u"Canary Islands"_s << 29;
-        QTest::newRow("/MM") << u"DL1ABC/MM"_s << QString() << 0;
-        QTest::newRow("/AM") << u"DL1ABC/AM"_s << QString() << 0;
-        QTest::newRow("no prefix") << u"QQ1ABC"_s << QString() << 0;
-        QTest::newRow("slashes only") << u"///"_s << QString() << 0;
-        QTest::newRow("longer than any call") << QString(200, u'D') << QString() << 0;
+        for (const DataRow &row : dataRows(u"country_calls.txt"_s))
+            QTest::newRow(row.name.constData()) << row.text(0) << row.text(1) << row.text(2).toInt();
     }
 
     void resolve()

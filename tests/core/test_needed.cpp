@@ -11,6 +11,7 @@
 #include "model/settings.h"
 #include "spots/spot.h"
 #include "spots/spot_parser.h"
+#include "support/data_rows.h"
 #include "support/fakes.h"
 #include "support/headless_program.h"
 
@@ -101,28 +102,9 @@ private slots:
     {
         QTest::addColumn<QByteArray>("adif");
         QTest::addColumn<QString>("records");
-        QTest::newRow("header, CR LF, names in any case")
-            << QByteArray("Log of DL0TST\r\n<adif_ver:5>3.1.4 <EOH>\r\n<call:5>DL1AB <Band:3>20m <MODE:2>CW "
-                          "<qsl_rcvd:1>Y <eor>\r\n")
-            << u"CALL=DL1AB BAND=20m MODE=CW QSL=Y"_s;
-        QTest::newRow("no header, type indicators, LF")
-            << QByteArray("<CALL:4:S>K1AB<FREQ:6:N>14.025<LOTW_QSL_RCVD:1>Y<EOR>\n")
-            << u"CALL=K1AB FREQ=14.025 LOTW=Y"_s;
-        QTest::newRow("header fields stay out of the first record")
-            << QByteArray("<PROGRAMID:4>TEST<CALL:4>XX1X<EOH><MODE:2>CW<EOR>") << u"MODE=CW"_s;
-        QTest::newRow("length too long ends at the next tag")
-            << QByteArray("<CALL:9>DL1AB<BAND:3>20m<EOR>") << u"CALL=DL1AB BAND=20m"_s;
-        QTest::newRow("length too short cuts the value")
-            << QByteArray("<CALL:3>DL1AB <BAND:3>20m<EOR>") << u"CALL=DL1 BAND=20m"_s;
-        QTest::newRow("other fields may hold <")
-            << QByteArray("<COMMENT:9>a<b> <3 x<CALL:4>K1AB<EOR>") << u"CALL=K1AB"_s;
-        QTest::newRow("Latin-1 and UTF-8 names counted either way")
-            << QByteArray("<NAME:6>J\xfcrgen<CALL:4>K1AB<EOR><NAME:6>J\xc3\xbcrgen<CALL:4>W1AW<EOR>")
-            << u"CALL=K1AB\nCALL=W1AW"_s;
-        QTest::newRow("last record without EOR, value cut by the end")
-            << QByteArray("<CALL:4>K1AB<EOR><MODE:2>CW<CALL:9>W1AW") << u"CALL=K1AB\nCALL=W1AW MODE=CW"_s;
-        QTest::newRow("junk") << QByteArray("<<<>>:<:5>abc<EOR<CALL:x>W1AW<EOR") << QString();
-        QTest::newRow("0 bytes") << QByteArray() << QString();
+        for (const DataRow &row : dataRows(u"adif_records.txt"_s))
+            QTest::newRow(row.name.constData())
+                << row.bytes(0, "\r\n") << QString::fromUtf8(row.bytes(1, "\n"));
     }
 
     void adifRecords()
@@ -140,36 +122,10 @@ private slots:
         QTest::addColumn<QString>("call");
         QTest::addColumn<QString>("qrg");
         QTest::addColumn<QStringList>("reasons");
-        const QByteArray dl20 = "<CALL:5>DL1AB<BAND:3>20m<MODE:2>CW<EOR>";
-        QTest::newRow("worked") << dl20 << false << u"DL9XYZ"_s << u"14025.0"_s << QStringList();
-        QTest::newRow("other band") << dl20 << false << u"DL9XYZ"_s << u"7025.0"_s
-                                    << QStringList{u"new_band"_s};
-        QTest::newRow("other entity")
-            << dl20 << false << u"F5AAA"_s << u"14025.0"_s << QStringList{u"new_entity"_s};
-        QTest::newRow("SSB is not CW") << QByteArray("<CALL:5>DL1AB<BAND:3>20m<MODE:3>SSB<EOR>") << false
-                                       << u"DL9XYZ"_s << u"14025.0"_s << QStringList{u"new_entity"_s};
-        QTest::newRow("CWR counts as CW") << QByteArray("<CALL:5>DL1AB<BAND:3>20m<MODE:3>CWR<EOR>") << false
-                                          << u"DL9XYZ"_s << u"14025.0"_s << QStringList();
-        QTest::newRow("band from FREQ, 10 m up to 29.7 MHz")
-            << QByteArray("<CALL:5>DL1AB<FREQ:6>29.650<MODE:2>CW<EOR>") << false << u"DL9XYZ"_s
-            << u"28025.0"_s << QStringList();
-        QTest::newRow("DXCC field over the call")
-            << QByteArray("<CALL:5>DL1AB<DXCC:3>291<BAND:3>20m<MODE:2>CW<EOR>") << false << u"K1ABC"_s
-            << u"14025.0"_s << QStringList();
-        QTest::newRow("6 m makes no new one") << QByteArray("<CALL:5>DL1AB<BAND:2>6m<MODE:2>CW<EOR>") << false
-                                              << u"DL9XYZ"_s << u"14025.0"_s << QStringList{u"new_band"_s};
-        QTest::newRow("Shetland counts as Scotland") << QByteArray("<CALL:6>GM3ABC<BAND:3>20m<MODE:2>CW<EOR>")
-                                                     << false << u"GB0SI"_s << u"14025.0"_s << QStringList();
-        QTest::newRow("maritime mobile is no entity")
-            << QByteArray() << false << u"DL1AB/MM"_s << u"14025.0"_s << QStringList();
-        QTest::newRow("unconfirmed, confirmed only")
-            << dl20 << true << u"DL9XYZ"_s << u"14025.0"_s << QStringList{u"new_entity"_s};
-        QTest::newRow("LoTW confirmed")
-            << QByteArray("<CALL:5>DL1AB<BAND:3>20m<MODE:2>CW<LOTW_QSL_RCVD:1>y<EOR>") << true << u"DL9XYZ"_s
-            << u"14025.0"_s << QStringList();
-        QTest::newRow("confirmed on another band")
-            << QByteArray("<CALL:5>DL1AB<BAND:3>40m<MODE:2>CW<QSL_RCVD:1>Y<EOR>") + dl20 << true
-            << u"DL9XYZ"_s << u"14025.0"_s << QStringList{u"new_band"_s};
+        for (const DataRow &row : dataRows(u"needed_reasons.txt"_s))
+            QTest::newRow(row.name.constData())
+                << row.bytes(0, {}) << (row.text(1) == u"confirmed") << row.text(2) << row.text(3)
+                << row.text(4).split(u' ', Qt::SkipEmptyParts);
     }
 
     void neededReason()
