@@ -25,7 +25,7 @@ enum Section { Greeting, Spots, Messages, Propagation, TakeOver, Rejection };
 QList<QByteArray> readCapture()
 {
     QList<QByteArray> sections;
-    for (QByteArray &text : readFile(QFINDTESTDATA("../data/cluster-node.txt")).split('\n')) {
+    for (QByteArray &text : readFile(QStringLiteral(VEMROK_TEST_DATA_DIR "cluster-node.txt")).split('\n')) {
         if (text.startsWith("## "))
             sections.append(QByteArray());
         else if (text.startsWith("b'") && !sections.isEmpty())

@@ -18,7 +18,6 @@
 #include "ui/alarm_window.h"
 #include "ui/config_dialog.h"
 #include "ui/main_window.h"
-#include "ui/portable_table_window.h"
 #include "ui/qt_sound_player.h"
 
 #include <QtTest>
@@ -112,17 +111,14 @@ QString activeTitle()
 {
     return QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle() : QString();
 }
-// What reaches a widget: the region painted, the mouse releases.
+// The mouse releases that reach a widget.
 struct Recorder final : QObject {
     explicit Recorder(QWidget &widget) { widget.installEventFilter(this); }
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
-            region += static_cast<QPaintEvent *>(event)->region();
         releases += event->type() == QEvent::MouseButtonRelease;
         return false;
     }
-    QRegion region;
     int releases = 0;
 };
 
@@ -301,27 +297,6 @@ private slots:
         QVERIFY(status.fontMetrics().horizontalAdvance(status.text()) <= status.width());
         rig.core.feedWatch().expire();
         QCOMPARE(status.palette().color(QPalette::WindowText), QColor(208, 0, 0));
-    }
-
-    // The /P table (a GridView) repaints only the row written.
-    void portableTableRepaintsOnlyTheRowWritten()
-    {
-        Rig rig({u"$PORTAL on"_s, u"$ALTIME 100"_s});
-        click(rig.window, u"ButtonPAlarmTable"_s);
-        PortableTableWindow &ptable = *rig.window.portableTableWindow();
-        QTableView &table = ptable.table();
-        QVERIFY(QTest::qWaitForWindowExposed(&ptable));
-        Recorder paints(*table.viewport());
-        const auto painted = [&](int row, int column) {
-            return (QRegion(table.visualRect(table.model()->index(row, column))) - paints.region).isEmpty();
-        };
-        rig.spot(u"G4XYZ/P"_s, u"3526.1"_s);
-        QTRY_VERIFY(painted(19, 0));
-        paints.region = {};
-        rig.spot(u"F5AAA/P"_s, u"21034.8"_s);
-        QTRY_VERIFY(painted(18, 0));
-        QTRY_VERIFY(painted(18, 3));
-        QVERIFY(!paints.region.intersects(table.visualRect(table.model()->index(5, 0))));
     }
 
     // Last heard, its frequency and the block countdown; "Clear all" forgets what was heard.

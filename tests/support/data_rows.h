@@ -30,7 +30,7 @@ struct DataRow {
 // A file of tests/data without its '#' comment lines.
 inline QList<QByteArray> dataLines(const QString &name)
 {
-    QList<QByteArray> lines = readFile(QFINDTESTDATA(u"../data/"_s + name)).split('\n');
+    QList<QByteArray> lines = readFile(QStringLiteral(VEMROK_TEST_DATA_DIR) + name).split('\n');
     lines.removeIf([](const QByteArray &line) { return line.startsWith('#'); });
     return lines;
 }
