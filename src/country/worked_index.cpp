@@ -70,20 +70,17 @@ void WorkedIndex::add(int dxcc, std::optional<Band> band, bool confirmed)
         slot.confirmed |= bit(*band);
 }
 
-bool WorkedIndex::addQso(const AdifQso &qso, const std::function<int(QByteArrayView call)> &dxccOfCall)
+void WorkedIndex::addQso(const AdifQso &qso, const std::function<int(QByteArrayView call)> &dxccOfCall)
 {
     if (!isCw(qso.mode))
-        return false;
+        return;
     // DXCC 0 is the format's "no entity" (a ship at sea); a field that is no number leaves it to the call.
     int dxcc = 0;
     if (const auto field = wholeNumber(qso.dxcc))
         dxcc = *field;
     else if (!qso.call.trimmed().isEmpty())
         dxcc = dxccOfCall(qso.call.trimmed());
-    if (dxcc <= 0 || dxcc > kMaxDxcc)
-        return false;
     add(dxcc, bandOf(qso.band, qso.freq), isYes(qso.qslRcvd) || isYes(qso.lotwQslRcvd));
-    return true;
 }
 
 WorkedIndex::Need WorkedIndex::need(int dxcc, Band band, bool confirmedOnly) const

@@ -25,8 +25,8 @@ public:
     // still makes the entity no new one.
     void add(int dxcc, std::optional<Band> band, bool confirmed);
     // A QSO as the log gives it: counted when it is CW and has an entity, from its DXCC field, else from its
-    // call through `dxccOfCall` (0 = none). Returns whether it counted.
-    bool addQso(const AdifQso &qso, const std::function<int(QByteArrayView call)> &dxccOfCall);
+    // call through `dxccOfCall` (0 = none).
+    void addQso(const AdifQso &qso, const std::function<int(QByteArrayView call)> &dxccOfCall);
 
     Need need(int dxcc, Band band, bool confirmedOnly) const;
 

@@ -279,18 +279,6 @@ private slots:
         QCOMPARE(rig.server.transcript(1), QByteArray("DL2NEW\r\nSet Dx Filter mode=CW\r\n"));
     }
 
-    void refusedConnectNamesHostAndPort()
-    {
-        Rig rig;
-        QVERIFY(rig.server.listen());
-        rig.server.refuse();
-        rig.link.start(rig.server.host(), rig.server.port());
-        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.size() >= 2, kWait);
-        QCOMPARE(
-            rig.statuses.at(1),
-            u"connect failed to 127.0.0.1:%1 (Connection refused), retry in 1 s"_s.arg(rig.server.port()));
-    }
-
     // The operator need not wait out a long back-off once the server is back.
     void reconnectNowConnectsAtOnceWithTheBackOffAfresh()
     {

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <optional>
+
 namespace {
 
 QByteArray radioAt(const QString &path)
@@ -24,6 +26,17 @@ QString tune(RigControl &control, const QString &qrg)
     QSignalSpy status(&control, &RigControl::statusChanged);
     control.tune(qrg);
     return status.wait(30000) ? status.last().first().toString() : QString();
+}
+
+// Threads of this process named "rig": the radio's own.
+int rigThreads()
+{
+    int count = 0;
+    for (const QString &task : QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (readFile(u"/proc/self/task/%1/comm"_s.arg(task)).trimmed() == "rig")
+            ++count;
+    }
+    return count;
 }
 
 } // namespace
@@ -137,6 +150,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!rig.core.rig().isBusy(), 30000);
         QVERIFY(rig.core.statusText().startsWith(u"rig: "_s));
         QVERIFY(!rig.core.statusText().contains(u"kHz"_s));
+    }
+
+    // The radio's thread, named "rig", ends with the program; it is not left behind.
+    void rigThreadEndsWithTheProgram()
+    {
+        QTcpServer mute;
+        QVERIFY(mute.listen(QHostAddress::LocalHost, 0));
+        std::optional<CoreInFolder> rig;
+        rig.emplace(radioAt(u"127.0.0.1:%1"_s.arg(mute.serverPort())));
+        rig->core.startUp();
+        rig->core.rig().tune(u"14025.0"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(mute.hasPendingConnections(), 20000);
+        QCOMPARE(rigThreads(), 1);
+        delete mute.nextPendingConnection(); // hangs up
+        QTRY_VERIFY_WITH_TIMEOUT(!rig->core.rig().isBusy(), 30000);
+        rig.reset();
+        QTRY_COMPARE(rigThreads(), 0);
     }
 };
 
