@@ -3,6 +3,7 @@
 // raising one from a log and a loopback server.
 #include "alarms/needed_alarm.h"
 #include "alarms/sound_output.h"
+#include "app/app_core.h"
 #include "country/adif_reader.h"
 #include "country/country_file.h"
 #include "country/country_table.h"
@@ -11,6 +12,7 @@
 #include "model/settings.h"
 #include "spots/spot.h"
 #include "spots/spot_parser.h"
+#include "support/core_in_folder.h"
 #include "support/data_rows.h"
 #include "support/fakes.h"
 #include "support/headless_program.h"
@@ -186,8 +188,10 @@ private slots:
     void programRaisesAndHidesNeededAlarmFromLog()
     {
         HeadlessProgram program;
+        program.environment.insert(u"HOME"_s, program.dir.path()); // "~/" is the home folder
         QVERIFY(writeFile(program.dir.filePath(u"log.adi"_s), "<CALL:5>DL1AB<BAND:3>20m<MODE:2>CW<EOR>\r\n"));
-        QVERIFY(program.start("$ALTIME 1\r\n$ALALL on\r\n$SOUNDEN on\r\n$NEEDED on\r\n$LOGADIF log.adi\r\n"));
+        QVERIFY(
+            program.start("$ALTIME 1\r\n$ALALL on\r\n$SOUNDEN on\r\n$NEEDED on\r\n$LOGADIF ~/log.adi\r\n"));
         QVERIFY(program.waitForStatus(u"log read: 1 CW QSOs, 1 entities"_s));
         program.spots.send(rbnBytes(u"DL8LAS-#", u"7025.0", u"DL9XYZ"));
         QTRY_COMPARE_WITH_TIMEOUT(program.events(u"needed_alarm"_s).size(), 1, 10000);
@@ -199,6 +203,18 @@ private slots:
         QCOMPARE(std::next(at)->trimmed(), QByteArray(R"({"event":"sound","file":"gong.wav"})"));
         QTRY_COMPARE_WITH_TIMEOUT(program.events(u"alarm_hidden"_s).size(), 1, 10000);
         QCOMPARE(program.events(u"alarm_hidden"_s).first().value(u"window"_s).toString(), u"needed"_s);
+    }
+
+    // A country file named while the program runs that cannot be read: the operator learns why.
+    void countryFileThatFailsIsTold()
+    {
+        CoreInFolder rig("$NEEDED on\r\n$LOGADIF log.adi\r\n");
+        QVERIFY(writeFile(rig.path(u"log.adi"_s), {}));
+        QSignalSpy status(&rig.core, &AppCore::statusChanged);
+        rig.core.startUp();
+        QTRY_VERIFY(status.contains({u"log read: 0 CW QSOs, 0 entities"_s}));
+        rig.core.settings().setText(Settings::Text::CtyFile, u"/nonexistent/cty.csv"_s);
+        QTRY_VERIFY(status.contains({u"needed alarms are off: no country file"_s}));
     }
 };
 

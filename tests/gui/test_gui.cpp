@@ -18,6 +18,8 @@
 #include "ui/alarm_window.h"
 #include "ui/config_dialog.h"
 #include "ui/main_window.h"
+#include "ui/needed_alarm_window.h"
+#include "ui/portable_table_window.h"
 #include "ui/qt_sound_player.h"
 
 #include <QtTest>
@@ -111,14 +113,17 @@ QString activeTitle()
 {
     return QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle() : QString();
 }
-// The mouse releases that reach a widget.
+// What reaches a widget: the region painted, the mouse releases.
 struct Recorder final : QObject {
     explicit Recorder(QWidget &widget) { widget.installEventFilter(this); }
     bool eventFilter(QObject *, QEvent *event) override
     {
+        if (event->type() == QEvent::Paint)
+            region += static_cast<QPaintEvent *>(event)->region();
         releases += event->type() == QEvent::MouseButtonRelease;
         return false;
     }
+    QRegion region;
     int releases = 0;
 };
 
@@ -127,11 +132,12 @@ QStringList captions(const AlarmWindow &w)
     return {w.callText(), w.alarmText(), w.qrgText()};
 }
 
-// Four entries, an alarm time above the 65 s allowed, and a rig model Hamlib does not know.
+// Four entries, an alarm time above the 65 s allowed, a rig model Hamlib does not know, and a log path.
 QStringList dialogConfig()
 {
     return entries({u"AA0A"_s, u"BB1B"_s, u"CC2C"_s, u"DD3D"_s})
-           << u"$LOGIN DL0ABC"_s << u"$ALTIME 100"_s << u"$PORTAL on"_s << u"$RIGMODEL 99999"_s;
+           << u"$LOGIN DL0ABC"_s << u"$ALTIME 100"_s << u"$PORTAL on"_s << u"$RIGMODEL 99999"_s
+           << u"$LOGADIF ~/log.adi"_s;
 }
 
 // The Config dialog opened at an entry; what the operator was told before is forgotten.
@@ -189,6 +195,20 @@ private slots:
         rig.spot(u"G4XYZ/P"_s);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.window.alarmWindow(Kind::Call).isVisible(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.window.alarmWindow(Kind::Portable).isVisible(), 10000);
+    }
+
+    // A station the log lacks: the sky-blue pop-up with the call, its entity, why, and the frequency.
+    void neededPopupShowsTheStation()
+    {
+        Rig rig({u"$NEEDED on"_s, u"$ALALL on"_s, u"$LOGADIF log.adi"_s});
+        QSignalSpy status(&rig.core, &AppCore::statusChanged);
+        writeLines(rig.path(u"log.adi"_s), {u"<CALL:5>DL1AB<BAND:3>20m<MODE:2>CW<EOR>"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(status.contains({u"log read: 1 CW QSOs, 1 entities"_s}), kSoon);
+        rig.spot(u"TS0EST"_s, u"7025.0"_s);
+        const NeededAlarmWindow &popup = rig.window.neededAlarmWindow();
+        QVERIFY(popup.isVisible());
+        QCOMPARE((QStringList{popup.callText(), popup.entityText(), popup.reasonText(), popup.qrgText()}),
+                 (QStringList{u"TS0EST"_s, u"Tunisia"_s, u"new one 40m"_s, u"7025.0"_s}));
     }
 
     // Closed by the operator, the window alarms again at the next spot, with its sound.
@@ -299,6 +319,27 @@ private slots:
         QCOMPARE(status.palette().color(QPalette::WindowText), QColor(208, 0, 0));
     }
 
+    // The /P table (a GridView) repaints only the row written.
+    void portableTableRepaintsOnlyTheRowWritten()
+    {
+        Rig rig({u"$PORTAL on"_s, u"$ALTIME 100"_s});
+        click(rig.window, u"ButtonPAlarmTable"_s);
+        PortableTableWindow &ptable = *rig.window.portableTableWindow();
+        QTableView &table = ptable.table();
+        QVERIFY(QTest::qWaitForWindowExposed(&ptable));
+        Recorder paints(*table.viewport());
+        const auto painted = [&](int row, int column) {
+            return (QRegion(table.visualRect(table.model()->index(row, column))) - paints.region).isEmpty();
+        };
+        rig.spot(u"G4XYZ/P"_s, u"3526.1"_s);
+        QTRY_VERIFY(painted(19, 0));
+        paints.region = {};
+        rig.spot(u"F5AAA/P"_s, u"21034.8"_s);
+        QTRY_VERIFY(painted(18, 0));
+        QTRY_VERIFY(painted(18, 3));
+        QVERIFY(!paints.region.intersects(table.visualRect(table.model()->index(5, 0))));
+    }
+
     // Last heard, its frequency and the block countdown; "Clear all" forgets what was heard.
     void activityTableShowsStampsAndClears()
     {
@@ -354,7 +395,8 @@ private slots:
                                                        {u"TxtCallTxt"_s, u"BB1B calls CQ"_s},
                                                        {u"TxtSoundFile"_s, u"bb1b.wav"_s},
                                                        {u"TxtBlkTime"_s, u"30"_s},
-                                                       {u"TxtAlTime"_s, u"65"_s}};
+                                                       {u"TxtAlTime"_s, u"65"_s},
+                                                       {u"TxtLogAdif"_s, u"~/log.adi"_s}};
         for (const auto &[name, text] : shown)
             QCOMPARE(texts(dialog, {name}).first(), text);
         QCOMPARE(rig.messages.shown, QStringList{ConfigDialog::kAlTimeTooLong});
@@ -526,6 +568,7 @@ private slots:
         click(dialog, u"ButtonTestPush"_s);
         QTRY_VERIFY(status.contains({u"push: test delivered (HTTP 200)"_s}));
         QCOMPARE(push.requests.first().headers.value("authorization"), "Bearer tk1"_ba);
+        QCOMPARE(push.requests.first().headers.value("title"), "VemrokAlarm: test"_ba);
         QCOMPARE(rig.core.settings().text(Settings::Text::PushUrl), QString());
     }
 };
