@@ -121,8 +121,10 @@ private slots:
         const auto table = CountryFile::parse("TS,Testland,999,EU,14,28,0,0,0,TS =TS1(99);\n"
                                               "garbage\n"
                                               "XT,Badland,x,EU,14,28,0,0,0,XT;\n"
-                                              "ZZ,Zoneless,998,EU,0,28,0,0,0,ZZ;\n");
-        QCOMPARE(table->malformedCount(), 4); // garbage, no number, no zone, and the zone 99 of =TS1
+                                              "ZZ,Zoneless,998,EU,0,28,0,0,0,ZZ;\n"
+                                              "T#,Oddland,997,EU,14,28,0,0,0,T#;\n");
+        // Garbage, no number, no zone, the zone 99 of =TS1, and a prefix that is no call's.
+        QCOMPARE(table->malformedCount(), 5);
         QCOMPARE(nameOf(table->resolve(u"TS1ABC")), u"Testland"_s);
     }
 

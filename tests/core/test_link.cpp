@@ -156,6 +156,21 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.lines, (QStringList{second, first, first}), kWait);
     }
 
+    // A prompt cut off by a lost connection is not completed by the next connection's first bytes.
+    void promptIsNotJoinedAcrossConnections()
+    {
+        Rig rig;
+        QVERIFY(rig.server.listen());
+        rig.server.setPrompt("Please enter your c");
+        rig.link.start(rig.server.host(), rig.server.port());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.logContent().contains("Please enter your c"), kWait);
+        rig.server.setPrompt("all: ");
+        rig.server.dropClient();
+        QVERIFY(rig.server.waitForConnections(2));
+        QTest::qWait(300); // time enough to answer a prompt it wrongly saw
+        QCOMPARE(rig.server.received(), QByteArray());
+    }
+
     // A node that closes right after the callsign sees the back-off grow, not a storm of logins.
     void rejectedLoginsBackOff()
     {

@@ -382,6 +382,19 @@ private slots:
         QCOMPARE(get(*rig.window.configDialog(), u"TxtCall"_s).text(), u"CC2C"_s);
     }
 
+    // Closed, then config.txt read again without any "$CALL": no stale rows on screen.
+    void configWithoutCallsLeavesNoStaleRows()
+    {
+        Rig rig(entries({u"AA0A"_s, u"BB1B"_s}));
+        click(rig.window, u"ButtonActivity"_s);
+        click(*rig.window.activityWindow(), u"ButtonActivityQuit"_s);
+        QVERIFY(!rig.window.activityWindow()->isVisible());
+        rig.writeConfig({});
+        rig.core.startUp();
+        click(rig.window, u"ButtonActivity"_s);
+        QCOMPARE(rig.window.activityWindow()->table().verticalHeader()->count(), 0);
+    }
+
     // An alarm time above 65 s in config.txt: the operator is told, 65 kept. A rig model Hamlib does not
     // know is kept too.
     void dialogShowsWhatIsStored()
