@@ -55,6 +55,7 @@ void AlarmMatcher::rebuildIndexIfNeeded()
     if (!m_indexDirty)
         return;
     m_exactCalls.clear();
+    m_exactCallBytes.clear();
     m_patterns.clear();
     m_indexedCalls.fill(QString());
     for (int i = 0; i <= m_list.lastCallNr(); ++i) {
@@ -65,6 +66,8 @@ void AlarmMatcher::rebuildIndexIfNeeded()
         else
             m_exactCalls[call].append(i);
     }
+    for (auto it = m_exactCalls.cbegin(); it != m_exactCalls.cend(); ++it)
+        m_exactCallBytes.insert(it.key().toLatin1());
     m_indexDirty = false;
 }
 
@@ -90,6 +93,20 @@ void AlarmMatcher::checkPortableAlarm(const SpotView &spot)
         return;
     if (bandAlarmEnabled(spot, true))
         m_notifier.showPortableAlarm(spot.call.toString(), spot.qrg.toString());
+}
+
+bool AlarmMatcher::mayMatch(QByteArrayView call)
+{
+    if (m_list.lastCallNr() < 0)
+        return false;
+    rebuildIndexIfNeeded();
+    if (m_exactCallBytes.contains(QByteArray::fromRawData(call.data(), call.size())))
+        return true;
+    if (m_patterns.isEmpty())
+        return false;
+    const QString text = QString::fromLatin1(call);
+    return std::any_of(m_patterns.cbegin(), m_patterns.cend(),
+                       [&text](const auto &entry) { return callMatches(entry.second, text); });
 }
 
 void AlarmMatcher::matchAlarmList(const Spot &spot)

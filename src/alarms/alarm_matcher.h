@@ -2,9 +2,12 @@
 
 #include "model/alarm_list.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -32,6 +35,9 @@ public:
     void matchAlarmList(const Spot &spot);
     void matchAlarmList(const SpotView &spot);
 
+    // Whether a spot of this call (received bytes, printable ASCII) could match an entry of the list.
+    bool mayMatch(QByteArrayView call);
+
     // "*" matches any run of characters, "?" any one; no wildcard means an exact, case-sensitive match.
     static bool callMatches(QStringView pattern, QStringView call);
     static bool hasWildcard(QStringView call);
@@ -51,6 +57,7 @@ private:
     const Clock &m_clock;
 
     QHash<QString, QList<int>> m_exactCalls;
+    QSet<QByteArray> m_exactCallBytes; // the same calls, for the test on received bytes
     QList<std::pair<int, QString>> m_patterns;
     std::array<QString, AlarmList::kCapacity> m_indexedCalls{};
     bool m_indexDirty = true;

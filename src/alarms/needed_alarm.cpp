@@ -44,9 +44,14 @@ QString NeededAlarm::reasonKey(WorkedIndex::Need reason)
     return reason == WorkedIndex::Need::NewEntity ? QStringLiteral("new_entity") : QStringLiteral("new_band");
 }
 
+bool NeededAlarm::isActive() const
+{
+    return m_settings.isOn(Settings::Switch::Needed) && isReady();
+}
+
 void NeededAlarm::check(const SpotView &spot)
 {
-    if (!m_settings.isOn(Settings::Switch::Needed) || !isReady() || !spot.band)
+    if (!isActive() || !spot.band)
         return;
     const Band band = *spot.band;
     if (!m_settings.isOn(Settings::Switch::AlAll) && !m_settings.isOn(Settings::alarmSwitch(band)))

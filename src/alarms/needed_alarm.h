@@ -45,6 +45,8 @@ public:
     void setWorkedIndex(std::shared_ptr<const WorkedIndex> index);
     // Both the country file and the log are there: spots can be judged.
     bool isReady() const { return m_table && m_index; }
+    // Switched on with a country table and a log: every spot is asked.
+    bool isActive() const;
 
     // One spot, after the call alarms: alarms when $NEEDED is on, the band's alarm is enabled and the
     // entity is needed on the band, unless the call alarmed on this band less than kRepeatMs ago.

@@ -25,6 +25,15 @@ void SpotPipeline::processLines(QStringView lines)
     }
 }
 
+bool SpotPipeline::mayMatter(QByteArrayView line)
+{
+    if (mayShowSpots(m_settings) || (m_needed && m_needed->isActive()))
+        return true;
+    const QByteArrayView call = spottedCallBytes(line);
+    const bool portable = call.size() >= 2 && call[call.size() - 2] == '/' && call.back() == 'P';
+    return call.isEmpty() || portable || m_matcher.mayMatch(call);
+}
+
 void SpotPipeline::processLine(QStringView line)
 {
     if (line.size() < 2 || line[0] != u'D' || line[1] != u'X') {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 #include <QStringView>
@@ -20,6 +21,10 @@ public:
                  QObject *parent = nullptr);
 
     void processLine(QStringView line);
+    // Whether a received line (its bytes, before decoding) could show or alarm anything. False only for a
+    // spot whose call no alarm watches while nothing shows spots and no needed alarm runs: under a contest's
+    // firehose most lines end here without being decoded or parsed.
+    bool mayMatter(QByteArrayView line);
     // The lines of one arrival, each ended by LF, one after the other.
     void processLines(QStringView lines);
     // $SPOTTERCONT: spots it refuses go no further than the parser.

@@ -78,6 +78,8 @@ void AppCore::wire()
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &AppCore::tickSecond);
     connect(m_link.get(), &ClusterLink::linesReceived, m_pipeline.get(), &SpotPipeline::processLines);
+    m_link->setLineFilter(
+        [pipeline = m_pipeline.get()](QByteArrayView line) { return pipeline->mayMatter(line); });
     connect(m_link.get(), &ClusterLink::statusChanged, this, [this](const QString &text) {
         setStatus(text == kTryConnect && !m_portNote.isEmpty() ? text + m_portNote : text);
     });
@@ -465,7 +467,8 @@ void AppCore::playSound(const QString &fileName)
 
 void AppCore::processLine(const QString &line)
 {
-    m_pipeline->processLine(line);
+    if (m_pipeline->mayMatter(line.toUtf8()))
+        m_pipeline->processLine(line);
 }
 
 void AppCore::reconnectNow()

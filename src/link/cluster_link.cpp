@@ -358,6 +358,8 @@ void ClusterLink::onReadyRead()
             if (!deliver)
                 return;
             feedSeen = feedSeen || raw.startsWith("DX de");
+            if (m_lineFilter && !m_lineFilter(raw))
+                return;
             appendDecodedLine(raw, lines);
             lines += u'\n';
         });

@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 class QTcpSocket;
 class ServerLog;
@@ -81,6 +82,10 @@ public:
     // Reads OwnCall when sending it and the LogFile switch at each arrival.
     ClusterLink(Settings &settings, ServerLog &log, QObject *parent = nullptr);
     ~ClusterLink() override;
+
+    // A line it refuses (given its bytes as received, without the line end) is not delivered.
+    using LineFilter = std::function<bool(QByteArrayView line)>;
+    void setLineFilter(LineFilter filter) { m_lineFilter = std::move(filter); }
 
     void setTiming(const Timing &timing);
     const Timing &timing() const { return m_timing; }
@@ -160,6 +165,7 @@ private:
     std::deque<Emission> m_outbox;
 
     LineFramer m_framer;
+    LineFilter m_lineFilter;
     QByteArray m_readBuffer;
     QByteArray m_promptTail;
 

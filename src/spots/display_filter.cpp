@@ -1,9 +1,12 @@
 #include "spots/display_filter.h"
 
+#include "model/band.h"
 #include "model/number_text.h"
 #include "model/settings.h"
 #include "spots/cluster_message.h"
 #include "spots/spot.h"
+
+#include <algorithm>
 
 bool passesDisplayFilter(const Spot &spot, const Settings &settings)
 {
@@ -26,6 +29,14 @@ bool passesDisplayFilter(const SpotView &spot, const Settings &settings)
     if (settings.isOn(Settings::Switch::PortMsg) && !spot.isPortableDisplay())
         return false;
     return true;
+}
+
+bool mayShowSpots(const Settings &settings)
+{
+    return settings.isOn(Settings::Switch::DxMsgAll) ||
+           std::any_of(kBands.begin(), kBands.end(), [&settings](const BandInfo &info) {
+               return settings.isOn(Settings::displaySwitch(info.band));
+           });
 }
 
 bool passesMessageFilter(const ClusterMessage &message, const Settings &settings)

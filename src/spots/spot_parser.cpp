@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 
 namespace {
 
@@ -273,6 +274,43 @@ bool isCwFrequency(QStringView qrg)
     return error == std::errc() && end == text.cend() &&
            std::any_of(kSegments.begin(), kSegments.end(),
                        [khz](const Segment &s) { return khz >= s.from && khz < s.to; });
+}
+
+QByteArrayView spottedCallBytes(QByteArrayView line)
+{
+    // Plain loops over the bytes rather than the library's calls: this runs on every line of a burst, and
+    // the drain shows each call.
+    constexpr char kStart[] = "DX de ";
+    if (line.size() < kSpotterStart || std::memcmp(line.data(), kStart, kSpotterStart) != 0)
+        return {};
+    const char *const end = line.data() + line.size();
+    const char *colon = line.data() + kSpotterStart;
+    while (colon != end && *colon != ' ' && *colon != ':')
+        ++colon;
+    if (colon == end || *colon != ':')
+        return {};
+    const char *qrgStart = colon + 1;
+    while (qrgStart != end && *qrgStart == ' ')
+        ++qrgStart;
+    const char *qrgEnd = qrgStart;
+    while (qrgEnd != end && *qrgEnd != ' ')
+        ++qrgEnd;
+    const char *callStart = qrgEnd;
+    while (callStart != end && *callStart == ' ')
+        ++callStart;
+    const char *callEnd = callStart;
+    while (callEnd != end && *callEnd != ' ')
+        ++callEnd;
+    if (qrgStart == qrgEnd)
+        return {};
+    // Only the bytes up to the call's end decide it. A control among them disappears in decoding and a
+    // non-ASCII byte may become part of another character, so such a line is not read here.
+    uchar notPlain = 0;
+    for (const char *c = line.data(); c != callEnd; ++c)
+        notPlain |= static_cast<uchar>(static_cast<uchar>(*c) - 0x20) >= 0x5F;
+    if (notPlain)
+        return {};
+    return QByteArrayView(callStart, callEnd - callStart);
 }
 
 qsizetype spotRecordStart(QStringView line)

@@ -2,6 +2,7 @@
 
 #include "spots/spot.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -29,6 +30,11 @@ std::optional<Spot> parseSpot(const QString &line);
 
 // The same without copying: the view's fields point into line (the receive path's way).
 std::optional<SpotView> parseSpotView(QStringView line);
+
+// The spotted call of a received line of the "DX de SPOTTER: QRG CALL ..." form, read from its bytes before
+// any decoding: the call parseSpotView would find in the decoded line, should the line be a spot. Empty for
+// a line of another form or one holding a byte outside printable ASCII, whose decoding could change it.
+QByteArrayView spottedCallBytes(QByteArrayView line);
 
 // Whether a frequency text in kHz lies in a CW segment of the IARU Region 1 band plan (lower bound
 // included, upper excluded). Text that is not a plain decimal number is not.

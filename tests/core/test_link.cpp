@@ -126,6 +126,22 @@ private slots:
         QCOMPARE(rig.logContent(), prompt + TestSpotServer::kDefaultGreeting + stream);
     }
 
+    // The filter sees each line's bytes without the line end; a line it refuses is not delivered.
+    void refusedLinesAreNotDelivered()
+    {
+        Rig rig;
+        QByteArrayList seen;
+        rig.link.setLineFilter([&seen](QByteArrayView line) {
+            seen << line.toByteArray();
+            return !line.contains("AA1AA");
+        });
+        QVERIFY(rig.start());
+        const QByteArray refused = rbnBytes(u"DL8LAS-#", u"14025.0", u"AA1AA");
+        rig.server.send(refused + rbnBytes(u"DL8LAS-#", u"14025.0", u"BB1BB"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lines, QStringList{rbnLine(u"DL8LAS-#", u"14025.0", u"BB1BB")}, kWait);
+        QCOMPARE(seen.first(), refused.chopped(2));
+    }
+
     void logSwitchIsReadAtEachArrival()
     {
         Rig rig;

@@ -191,7 +191,8 @@ private slots:
         program.environment.insert(u"HOME"_s, program.dir.path()); // "~/" is the home folder
         QVERIFY(writeFile(program.dir.filePath(u"log.adi"_s), "<CALL:5>DL1AB<BAND:3>20m<MODE:2>CW<EOR>\r\n"));
         QVERIFY(
-            program.start("$ALTIME 1\r\n$ALALL on\r\n$SOUNDEN on\r\n$NEEDED on\r\n$LOGADIF ~/log.adi\r\n"));
+            program.start("$ALTIME 1\r\n$ALALL on\r\n$SOUNDEN on\r\n$NEEDED on\r\n$LOGADIF ~/log.adi\r\n"
+                          "$DXMSGALL off\r\n")); // no spot shown: the needed alarm alone asks for every spot
         QVERIFY(program.waitForStatus(u"log read: 1 CW QSOs, 1 entities"_s));
         program.spots.send(rbnBytes(u"DL8LAS-#", u"7025.0", u"DL9XYZ"));
         QTRY_COMPARE_WITH_TIMEOUT(program.events(u"needed_alarm"_s).size(), 1, 10000);

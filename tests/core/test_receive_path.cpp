@@ -120,6 +120,49 @@ private slots:
         QTEST(speedCounts, "speedCounts");
     }
 
+    void callFromBytes_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("call");
+        const QByteArray tail = "         CW    25 dB  25 WPM  CQ      1200Z";
+        QTest::newRow("standard") << "DX de DL8LAS-#:  14025.0  TS0EST" + tail << QByteArray("TS0EST");
+        QTest::newRow("no blank after colon")
+            << "DX de W3LPL-#:7003.9  TS0EST" + tail << QByteArray("TS0EST");
+        QTest::newRow("8-bit text after the call")
+            << QByteArray("DX de DL8LAS:  7003.9  TS0EST  grüß") << QByteArray("TS0EST");
+        QTest::newRow("no colon: columns") << "DX de DL8LAS-# 14025.0  TS0EST" + tail << QByteArray();
+        QTest::newRow("blank before the colon") << "DX de DL8LAS #:  14025.0  TS0EST" + tail << QByteArray();
+        QTest::newRow("no frequency") << QByteArray("DX de DL8LAS-#:") << QByteArray();
+        QTest::newRow("control in the call") << "DX de DL8LAS-#:  14025.0  TS0\aEST" + tail << QByteArray();
+        QTest::newRow("DEL in the call") << "DX de DL8LAS-#:  14025.0  TS0\x7f"
+                                            "EST" +
+                                                tail
+                                         << QByteArray();
+        QTest::newRow("tab before the call") << "DX de DL8LAS-#:  14025.0\tTS0EST" + tail << QByteArray();
+        QTest::newRow("8-bit spotter") << "DX de \xd6K1AB-#:  14025.0  TS0EST" + tail << QByteArray();
+        QTest::newRow("talk") << QByteArray("TE0ST de DL1ABC: 14025.0 TS0EST") << QByteArray();
+    }
+
+    // The call a received line's bytes name before decoding, or none where decoding could change it.
+    void callFromBytes()
+    {
+        QFETCH(QByteArray, line);
+        QTEST(spottedCallBytes(line).toByteArray(), "call");
+    }
+
+    // Wherever the bytes name a call, it is the one the parser reads from the decoded line.
+    void callFromBytesIsTheParsersCall()
+    {
+        QFETCH(QString, line);
+        const QByteArray bytes = line.toUtf8();
+        const std::optional<Spot> spot = parseSpot(line);
+        if (!spot || spottedCallBytes(bytes).isEmpty())
+            QSKIP("the parser alone reads this line");
+        QCOMPARE(QString::fromUtf8(spottedCallBytes(bytes)), spot->call);
+    }
+
+    void callFromBytesIsTheParsersCall_data() { fields_data(); }
+
     void fields_data()
     {
         QTest::addColumn<QString>("line");
