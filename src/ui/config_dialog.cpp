@@ -96,44 +96,47 @@ void ConfigDialog::buildControls()
         Kind kind;
         const char16_t *name;
         const char16_t *text;
-        int left, top, width, height; // twips
+        twips::Rect at;
         void (ConfigDialog::*clicked)() = nullptr;
     };
     // In the order of the tab chain.
     const std::array<ControlSpec, 29> controls{{
         // The settings.
-        {Kind::Label, u"LabelOwnCall", u"Own Call for RBN-Login", 120, 240, 2775, 495},
-        {Kind::Field, u"TxtOwnCall", u"", 1920, 120, 1695, 375},
-        {Kind::Label, u"LabelAlTime", u"Alarm-Time in sec", 120, 720, 2175, 255},
-        {Kind::Field, u"TxtAlTime", u"", 1920, 720, 615, 285},
-        {Kind::Label, u"LabelRmtHost", u"Remote Host", 4680, 240, 1095, 255},
-        {Kind::Field, u"TxtRmtHost", u"", 5760, 120, 4335, 375},
-        {Kind::Label, u"LabelRmtPort", u"Remote Port", 4680, 720, 1095, 255},
-        {Kind::Field, u"TxtRmtPort", u"", 5760, 600, 735, 375},
-        {Kind::CheckBox, u"CheckEnLogFile", u"write server data log", 8280, 600, 1935, 495},
-        {Kind::List, u"ListServer", u"", 5760, 1080, 3855, 1230},
-        {Kind::Label, u"Label1", u"after server change, restart program to activate", 5760, 2400, 4575, 255},
-        {Kind::Line, u"LineSeparator", u"", 120, 2760, 10080, 15},
+        {Kind::Label, u"LabelOwnCall", u"Own Call for RBN-Login", twips::Rect{120, 240, 2775, 495}},
+        {Kind::Field, u"TxtOwnCall", u"", twips::Rect{1920, 120, 1695, 375}},
+        {Kind::Label, u"LabelAlTime", u"Alarm-Time in sec", twips::Rect{120, 720, 2175, 255}},
+        {Kind::Field, u"TxtAlTime", u"", twips::Rect{1920, 720, 615, 285}},
+        {Kind::Label, u"LabelRmtHost", u"Remote Host", twips::Rect{4680, 240, 1095, 255}},
+        {Kind::Field, u"TxtRmtHost", u"", twips::Rect{5760, 120, 4335, 375}},
+        {Kind::Label, u"LabelRmtPort", u"Remote Port", twips::Rect{4680, 720, 1095, 255}},
+        {Kind::Field, u"TxtRmtPort", u"", twips::Rect{5760, 600, 735, 375}},
+        {Kind::CheckBox, u"CheckEnLogFile", u"write server data log", twips::Rect{8280, 600, 1935, 495}},
+        {Kind::List, u"ListServer", u"", twips::Rect{5760, 1080, 3855, 1230}},
+        {Kind::Label, u"Label1", u"after server change, restart program to activate",
+         twips::Rect{5760, 2400, 4575, 255}},
+        {Kind::Line, u"LineSeparator", u"", twips::Rect{120, 2760, 10080, 15}},
         // One alarm-list entry at a time.
-        {Kind::Label, u"LabelAlarmNr", u"Alarm-Nr.", 120, 3480, 1215, 255},
-        {Kind::Label, u"LabelAlNr", u"", 1800, 3480, 1215, 255},
-        {Kind::ScrollBar, u"VScrollCsNr", u"", 3960, 2880, 375, 1215},
-        {Kind::BigButton, u"ButtonAddCall", u"+", 4560, 2880, 495, 495, &ConfigDialog::addEntry},
-        {Kind::BigButton, u"ButtonDelCall", u"-", 4560, 3600, 495, 495, &ConfigDialog::deleteEntry},
+        {Kind::Label, u"LabelAlarmNr", u"Alarm-Nr.", twips::Rect{120, 3480, 1215, 255}},
+        {Kind::Label, u"LabelAlNr", u"", twips::Rect{1800, 3480, 1215, 255}},
+        {Kind::ScrollBar, u"VScrollCsNr", u"", twips::Rect{3960, 2880, 375, 1215}},
+        {Kind::BigButton, u"ButtonAddCall", u"+", twips::Rect{4560, 2880, 495, 495}, &ConfigDialog::addEntry},
+        {Kind::BigButton, u"ButtonDelCall", u"-", twips::Rect{4560, 3600, 495, 495},
+         &ConfigDialog::deleteEntry},
         {Kind::Label, u"LabelWildcards",
-         u"\"*\" = any characters, \"?\" = one character (TS0EST* alarms for TS0EST/P too)", 5280, 3120, 4920,
-         735},
-        {Kind::Label, u"LableCall", u"Call", 120, 3960, 1215, 375},
-        {Kind::Field, u"TxtCall", u"", 1800, 3960, 1695, 285},
-        {Kind::Label, u"LabelCallTxt", u"Text", 120, 4440, 1215, 255},
-        {Kind::Field, u"TxtCallTxt", u"", 1800, 4440, 8175, 285},
-        {Kind::Label, u"LabelSoundFile", u"Sound", 120, 4920, 1215, 255},
-        {Kind::Field, u"TxtSoundFile", u"", 1800, 4920, 3255, 285},
-        {Kind::Label, u"LabelBlkTime", u"Blocking-Time in sec", 120, 5400, 2175, 255},
-        {Kind::Field, u"TxtBlkTime", u"", 1800, 5400, 615, 285},
-        {Kind::List, u"FileListe", u"", 1800, 5760, 3135, 3210},
-        {Kind::Button, u"ButtonTestSound", u"Test Sound", 5160, 8520, 1215, 495, &ConfigDialog::testSound},
-        {Kind::Button, u"ButtonConfigQuit", u"Quit", 9000, 8520, 1215, 495, &ConfigDialog::quit},
+         u"\"*\" = any characters, \"?\" = one character (TS0EST* alarms for TS0EST/P too)",
+         twips::Rect{5280, 3120, 4920, 735}},
+        {Kind::Label, u"LableCall", u"Call", twips::Rect{120, 3960, 1215, 375}},
+        {Kind::Field, u"TxtCall", u"", twips::Rect{1800, 3960, 1695, 285}},
+        {Kind::Label, u"LabelCallTxt", u"Text", twips::Rect{120, 4440, 1215, 255}},
+        {Kind::Field, u"TxtCallTxt", u"", twips::Rect{1800, 4440, 8175, 285}},
+        {Kind::Label, u"LabelSoundFile", u"Sound", twips::Rect{120, 4920, 1215, 255}},
+        {Kind::Field, u"TxtSoundFile", u"", twips::Rect{1800, 4920, 3255, 285}},
+        {Kind::Label, u"LabelBlkTime", u"Blocking-Time in sec", twips::Rect{120, 5400, 2175, 255}},
+        {Kind::Field, u"TxtBlkTime", u"", twips::Rect{1800, 5400, 615, 285}},
+        {Kind::List, u"FileListe", u"", twips::Rect{1800, 5760, 3135, 3210}},
+        {Kind::Button, u"ButtonTestSound", u"Test Sound", twips::Rect{5160, 8520, 1215, 495},
+         &ConfigDialog::testSound},
+        {Kind::Button, u"ButtonConfigQuit", u"Quit", twips::Rect{9000, 8520, 1215, 495}, &ConfigDialog::quit},
     }};
     const QFont bigBold = layoutfonts::msSansSerif(18, QFont::Bold);
     for (const ControlSpec &row : controls) {
@@ -173,7 +176,7 @@ void ConfigDialog::buildControls()
             break;
         }
         widget->setObjectName(name(row.name));
-        twips::place(*widget, row.left, row.top, row.width, row.height);
+        twips::place(*widget, row.at);
     }
 
     m_ownCall = control<QLineEdit>(u"TxtOwnCall");

@@ -43,40 +43,40 @@ using S = Settings::Switch;
 struct SwitchBox {
     const char16_t *name;
     const char16_t *caption;
-    int left, top, width, height;
+    twips::Rect at;
     Settings::Switch which;
 };
 
 // Both columns, in the order of the tab chain within each column.
 constexpr std::array<SwitchBox, 28> kSwitchBoxes{{
-    {u"CheckShowDx", u"show all", 7320, 720, 975, 495, S::DxMsgAll},
-    {u"Check160En", u"160m", 7320, 1080, 855, 495, S::DxEnable160},
-    {u"Check80En", u"80m", 7320, 1440, 855, 495, S::DxEnable80},
-    {u"Check60En", u"60m", 7320, 1800, 855, 495, S::DxEnable60},
-    {u"Check40En", u"40m", 7320, 2160, 855, 495, S::DxEnable40},
-    {u"Check30En", u"30m", 7320, 2520, 855, 495, S::DxEnable30},
-    {u"Check20En", u"20m", 7320, 2880, 855, 495, S::DxEnable20},
-    {u"Check17En", u"17m", 7320, 3240, 855, 495, S::DxEnable17},
-    {u"Check15En", u"15m", 7320, 3600, 975, 495, S::DxEnable15},
-    {u"Check12En", u"12m", 7320, 3960, 855, 495, S::DxEnable12},
-    {u"Check10En", u"10m", 7320, 4440, 855, 375, S::DxEnable10},
-    {u"CheckQrqEn", u"QRQ", 8520, 1200, 855, 375, S::QrqMsg},
-    {u"CheckPortableEnable", u"/P", 8520, 1560, 855, 375, S::PortMsg},
-    {u"CheckAlarmOn", u"enable all bands", 11040, 720, 1575, 495, S::AlAll},
-    {u"CheckAlEn160", u"160m", 11040, 1080, 1095, 495, S::AlEnable160},
-    {u"CheckAlEn80", u"80m", 11040, 1440, 1095, 495, S::AlEnable80},
-    {u"CheckAlEn60", u"60m", 11040, 1800, 1095, 495, S::AlEnable60},
-    {u"CheckAlEn40", u"40m", 11040, 2160, 1095, 495, S::AlEnable40},
-    {u"CheckAlEn30", u"30m", 11040, 2520, 975, 495, S::AlEnable30},
-    {u"CheckAlEn20", u"20m", 11040, 2880, 855, 495, S::AlEnable20},
-    {u"CheckAlEn17", u"17m", 11040, 3240, 855, 495, S::AlEnable17},
-    {u"CheckAlEn15", u"15m", 11040, 3600, 975, 495, S::AlEnable15},
-    {u"CheckAlEn12", u"12m", 11040, 3960, 855, 495, S::AlEnable12},
-    {u"CheckAlEn10", u"10m", 11040, 4320, 855, 495, S::AlEnable10},
-    {u"CheckAlEnOp", u"OP-List", 9720, 1200, 855, 375, S::OpAl},
-    {u"CheckAlEnPortable", u"/P", 9720, 1560, 855, 375, S::PortAl},
-    {u"CheckAlEnNeeded", u"Needed", 9720, 1920, 975, 375, S::Needed},
-    {u"CheckSoundOn", u"Sound", 9720, 3480, 975, 495, S::SoundEn},
+    {u"CheckShowDx", u"show all", twips::Rect{7320, 720, 975, 495}, S::DxMsgAll},
+    {u"Check160En", u"160m", twips::Rect{7320, 1080, 855, 495}, S::DxEnable160},
+    {u"Check80En", u"80m", twips::Rect{7320, 1440, 855, 495}, S::DxEnable80},
+    {u"Check60En", u"60m", twips::Rect{7320, 1800, 855, 495}, S::DxEnable60},
+    {u"Check40En", u"40m", twips::Rect{7320, 2160, 855, 495}, S::DxEnable40},
+    {u"Check30En", u"30m", twips::Rect{7320, 2520, 855, 495}, S::DxEnable30},
+    {u"Check20En", u"20m", twips::Rect{7320, 2880, 855, 495}, S::DxEnable20},
+    {u"Check17En", u"17m", twips::Rect{7320, 3240, 855, 495}, S::DxEnable17},
+    {u"Check15En", u"15m", twips::Rect{7320, 3600, 975, 495}, S::DxEnable15},
+    {u"Check12En", u"12m", twips::Rect{7320, 3960, 855, 495}, S::DxEnable12},
+    {u"Check10En", u"10m", twips::Rect{7320, 4440, 855, 375}, S::DxEnable10},
+    {u"CheckQrqEn", u"QRQ", twips::Rect{8520, 1200, 855, 375}, S::QrqMsg},
+    {u"CheckPortableEnable", u"/P", twips::Rect{8520, 1560, 855, 375}, S::PortMsg},
+    {u"CheckAlarmOn", u"enable all bands", twips::Rect{11040, 720, 1575, 495}, S::AlAll},
+    {u"CheckAlEn160", u"160m", twips::Rect{11040, 1080, 1095, 495}, S::AlEnable160},
+    {u"CheckAlEn80", u"80m", twips::Rect{11040, 1440, 1095, 495}, S::AlEnable80},
+    {u"CheckAlEn60", u"60m", twips::Rect{11040, 1800, 1095, 495}, S::AlEnable60},
+    {u"CheckAlEn40", u"40m", twips::Rect{11040, 2160, 1095, 495}, S::AlEnable40},
+    {u"CheckAlEn30", u"30m", twips::Rect{11040, 2520, 975, 495}, S::AlEnable30},
+    {u"CheckAlEn20", u"20m", twips::Rect{11040, 2880, 855, 495}, S::AlEnable20},
+    {u"CheckAlEn17", u"17m", twips::Rect{11040, 3240, 855, 495}, S::AlEnable17},
+    {u"CheckAlEn15", u"15m", twips::Rect{11040, 3600, 975, 495}, S::AlEnable15},
+    {u"CheckAlEn12", u"12m", twips::Rect{11040, 3960, 855, 495}, S::AlEnable12},
+    {u"CheckAlEn10", u"10m", twips::Rect{11040, 4320, 855, 495}, S::AlEnable10},
+    {u"CheckAlEnOp", u"OP-List", twips::Rect{9720, 1200, 855, 375}, S::OpAl},
+    {u"CheckAlEnPortable", u"/P", twips::Rect{9720, 1560, 855, 375}, S::PortAl},
+    {u"CheckAlEnNeeded", u"Needed", twips::Rect{9720, 1920, 975, 375}, S::Needed},
+    {u"CheckSoundOn", u"Sound", twips::Rect{9720, 3480, 975, 495}, S::SoundEn},
 }};
 
 // The separator lines, from point to point in twips.
@@ -310,7 +310,7 @@ void MainWindow::buildSwitchColumns()
         auto *box = new QCheckBox(name(layout.caption), this);
         box->setObjectName(name(layout.name));
         box->setFont(layoutfonts::arial());
-        twips::place(*box, layout.left, layout.top, layout.width, layout.height);
+        twips::place(*box, layout.at);
         bindSwitch(*box, m_core.settings(), layout.which);
     }
 }

@@ -16,6 +16,11 @@ constexpr int toPixels(int value)
     return (value + kPerPixel / 2) / kPerPixel;
 }
 
+// A control's place in the layout.
+struct Rect {
+    int left, top, width, height;
+};
+
 inline QPoint point(int left, int top)
 {
     return {toPixels(left), toPixels(top)};
@@ -27,6 +32,11 @@ inline QSize size(int width, int height)
 inline QRect rect(int left, int top, int width, int height)
 {
     return {point(left, top), size(width, height)};
+}
+
+inline void place(QWidget &widget, const Rect &at)
+{
+    widget.setGeometry(rect(at.left, at.top, at.width, at.height));
 }
 
 // Places a control at its layout position (left, top, width, height in twips).
