@@ -278,37 +278,33 @@ bool isCwFrequency(QStringView qrg)
 
 QByteArrayView spottedCallBytes(QByteArrayView line)
 {
-    // Plain loops over the bytes rather than the library's calls: this runs on every line of a burst, and
-    // the drain shows each call.
+    // The parser's rules on the bytes. Decoding keeps every blank and turns no other byte into one, so the
+    // fields begin and end where they will in the text; only the call's own bytes must be plain ASCII to be
+    // its text. Plain loops rather than the library's calls: this runs on every line of a burst.
     constexpr char kStart[] = "DX de ";
     if (line.size() < kSpotterStart || std::memcmp(line.data(), kStart, kSpotterStart) != 0)
         return {};
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     const char *const end = line.data() + line.size();
     const char *colon = line.data() + kSpotterStart;
-    while (colon != end && *colon != ' ' && *colon != ':')
+    while (colon != end && !blank(*colon) && *colon != ':')
         ++colon;
     if (colon == end || *colon != ':')
         return {};
     const char *qrgStart = colon + 1;
-    while (qrgStart != end && *qrgStart == ' ')
+    while (qrgStart != end && blank(*qrgStart))
         ++qrgStart;
     const char *qrgEnd = qrgStart;
-    while (qrgEnd != end && *qrgEnd != ' ')
+    while (qrgEnd != end && !blank(*qrgEnd))
         ++qrgEnd;
     const char *callStart = qrgEnd;
-    while (callStart != end && *callStart == ' ')
+    while (callStart != end && blank(*callStart))
         ++callStart;
     const char *callEnd = callStart;
-    while (callEnd != end && *callEnd != ' ')
+    while (callEnd != end && !blank(*callEnd))
         ++callEnd;
-    if (qrgStart == qrgEnd)
-        return {};
-    // Only the bytes up to the call's end decide it. A control among them disappears in decoding and a
-    // non-ASCII byte may become part of another character, so such a line is not read here.
-    uchar notPlain = 0;
-    for (const char *c = line.data(); c != callEnd; ++c)
-        notPlain |= static_cast<uchar>(static_cast<uchar>(*c) - 0x20) >= 0x5F;
-    if (notPlain)
+    const auto plain = [](char c) { return c > ' ' && c < '\x7f'; };
+    if (qrgStart == qrgEnd || !std::all_of(callStart, callEnd, plain))
         return {};
     return QByteArrayView(callStart, callEnd - callStart);
 }
