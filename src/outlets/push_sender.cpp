@@ -15,17 +15,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// A header value in plain ASCII as it is, else as an RFC 2047 word, which ntfy reads.
-QByteArray headerText(const QString &text)
-{
-    bool ascii = true;
-    for (const QChar c : text)
-        ascii = ascii && c.unicode() >= 0x20 && c.unicode() < 0x7F;
-    if (ascii)
-        return text.toLatin1();
-    return "=?UTF-8?B?" + text.toUtf8().toBase64() + "?=";
-}
-
+// Printable ASCII only: what a header value carries as it is.
 bool fitsHeader(const QString &text)
 {
     for (const QChar c : text) {
@@ -33,6 +23,14 @@ bool fitsHeader(const QString &text)
             return false;
     }
     return true;
+}
+
+// A header value as it is where it can be, else as an RFC 2047 word, which ntfy reads.
+QByteArray headerText(const QString &text)
+{
+    if (fitsHeader(text))
+        return text.toLatin1();
+    return "=?UTF-8?B?" + text.toUtf8().toBase64() + "?=";
 }
 
 QString sslReason(const QList<QSslError> &errors)

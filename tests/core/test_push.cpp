@@ -144,14 +144,20 @@ private slots:
     void failureIsToldAndLogged_data()
     {
         QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("token");
         QTest::addColumn<QString>("told");
-        QTest::newRow("refused") << -1 << u"push: connection refused"_s;
-        QTest::newRow("HTTP 500") << 500 << u"push: HTTP 500"_s;
+        const QString badToken = u"push: token holds characters a header cannot carry"_s;
+        QTest::newRow("refused") << -1 << QByteArray() << u"push: connection refused"_s;
+        QTest::newRow("HTTP 500") << 500 << QByteArray() << u"push: HTTP 500"_s;
+        QTest::newRow("token with DEL") << 200 << QByteArray("tk_\x7f") << badToken;
+        QTest::newRow("token with 8-bit") << 200 << QByteArray("tk_\xc3\xa9") << badToken;
+        QTest::newRow("token with a control") << 200 << QByteArray("tk_\x1f") << badToken;
     }
 
     void failureIsToldAndLogged()
     {
         QFETCH(int, status);
+        QFETCH(QByteArray, token);
         QFETCH(QString, told);
         TestHttpServer push;
         push.status = status;
@@ -159,7 +165,8 @@ private slots:
         if (status < 0)
             push.refuse();
         HeadlessProgram program;
-        QVERIFY(program.start(pushConfig(push)));
+        QVERIFY(
+            program.start(pushConfig(push, token.isEmpty() ? QByteArray() : "$PUSHTOKEN " + token + "\r\n")));
         program.spots.send(rbnBytes(u"DL8LAS-#", u"14025.0", u"TS0EST"));
         QVERIFY(program.waitForStatus(told));
         const QByteArray logged =
