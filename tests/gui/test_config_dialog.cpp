@@ -96,6 +96,14 @@ private slots:
         QCOMPARE(program.dialog().findChild<QLabel *>(u"LabelAlNr"_s)->text(), u"3"_s);
     }
 
+    // "+" and "-" stand out from the other buttons.
+    void plusAndMinusAreBold()
+    {
+        Program program;
+        for (const QString &name : {u"ButtonAddCall"_s, u"ButtonDelCall"_s})
+            QVERIFY(program.dialog().findChild<QPushButton *>(name)->font().bold());
+    }
+
     void plusPutsTheCursorInCall()
     {
         Program program;
