@@ -363,6 +363,16 @@ private slots:
         const QJsonObject event{{u"event"_s, u"message"_s}, {u"text"_s, text}};
         QCOMPARE(pipe.out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
     }
+
+    // The longest form: every character escaped as \u00XX.
+    void jsonOfControlsOnlyIsWhole()
+    {
+        Pipe pipe("");
+        const QString text(100000, QChar(0x01));
+        pipe.events.show(text);
+        const QJsonObject event{{u"event"_s, u"message"_s}, {u"text"_s, text}};
+        QCOMPARE(pipe.out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
+    }
 };
 
 QTEST_GUILESS_MAIN(TestReceivePath)
