@@ -29,9 +29,8 @@ SpotterFilter::SpotterFilter(const Settings &settings, CountryLoader &countries,
         if (which == Settings::Text::SpotterCont)
             m_mask = continentMask(value);
     });
-    const auto forget = [this] { m_slots.assign(kSlots, {}); };
-    connect(&countries, &CountryLoader::loaded, this, forget);
-    connect(&countries, &CountryLoader::failed, this, forget);
+    // A failed load leaves no table, and without one the cache is not asked.
+    connect(&countries, &CountryLoader::loaded, this, [this] { m_slots.assign(kSlots, {}); });
 }
 
 bool SpotterFilter::passes(QStringView line) const

@@ -104,6 +104,21 @@ private slots:
             QVERIFY(program.dialog().findChild<QPushButton *>(name)->font().bold());
     }
 
+    void minusNeedsAnEntry_data()
+    {
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("no entry") << QStringList() << false;
+        QTest::newRow("one entry") << QStringList{u"AA0A"_s} << true;
+    }
+
+    void minusNeedsAnEntry()
+    {
+        QFETCH(QStringList, calls);
+        Program program(calls);
+        QTEST(program.dialog().findChild<QPushButton *>(u"ButtonDelCall"_s)->isEnabled(), "enabled");
+    }
+
     void plusPutsTheCursorInCall()
     {
         Program program;
