@@ -119,6 +119,23 @@ private slots:
         QTEST(program.dialog().findChild<QPushButton *>(u"ButtonDelCall"_s)->isEnabled(), "enabled");
     }
 
+    void pushFieldsAreCaptioned_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("URL") << u"Push URL"_s;
+        QTest::newRow("token") << u"Token"_s;
+    }
+
+    void pushFieldsAreCaptioned()
+    {
+        QFETCH(QString, caption);
+        Program program;
+        QStringList captions;
+        for (const QLabel *label : program.dialog().findChildren<QLabel *>())
+            captions << label->text();
+        QVERIFY(captions.contains(caption));
+    }
+
     void plusPutsTheCursorInCall()
     {
         Program program;
