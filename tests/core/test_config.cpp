@@ -153,6 +153,19 @@ private slots:
             "\r\n:-- Call Nr.101 end ------------\r\n:\r\n:\r\n: end of configuration file\r\n"));
     }
 
+    // Entry lines before the first "$CALL" count as orphans; those of a call past the list's end do not.
+    void orphanLinesAreCounted()
+    {
+        QByteArray content = "$TXT orphan\r\n$QRG 1.0\r\n$SOUND x.wav\r\n";
+        for (int i = 0; i < AlarmList::kCapacity + 2; ++i)
+            content += "$CALL C" + QByteArray::number(i) + "\r\n$TXT T" + QByteArray::number(i) + "\r\n";
+        Settings settings;
+        AlarmList list;
+        ConfigFile::ReadResult result;
+        ConfigFile::apply(content, settings, list, result);
+        QCOMPARE(result.orphanLinesSkipped, 3);
+    }
+
     void filesThatCannotBeRead_data()
     {
         QTest::addColumn<int>("kind");

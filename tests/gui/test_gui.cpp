@@ -230,8 +230,9 @@ private slots:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("result");
-        for (const QString &row : {u"99 Up 99"_s, u"1 Dn 1"_s, u"150 Up 150"_s, u"150 Dn 149"_s, u"0 Up 1"_s,
-                                   u"-5 Dn -5"_s, u"-32768 Dn -32768"_s, u"fast Up 30"_s, u"40000 Dn 30"_s}) {
+        for (const QString &row :
+             {u"99 Up 99"_s, u"1 Dn 1"_s, u"150 Up 150"_s, u"150 Dn 149"_s, u"0 Up 1"_s, u"-5 Dn -5"_s,
+              u"-32768 Dn -32768"_s, u"32768 Dn 30"_s, u"fast Up 30"_s, u"40000 Dn 30"_s}) {
             const QStringList f = row.split(u' ');
             QTest::newRow(qPrintable(row)) << f[0] << f[1] << f[2];
         }
