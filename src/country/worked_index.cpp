@@ -75,12 +75,12 @@ void WorkedIndex::addQso(const AdifQso &qso, const std::function<int(QByteArrayV
     if (!isCw(qso.mode))
         return;
     // DXCC 0 is the format's "no entity" (a ship at sea); a field that is no number leaves it to the call.
-    int dxcc = 0;
-    if (const auto field = wholeNumber(qso.dxcc))
-        dxcc = *field;
-    else if (!qso.call.trimmed().isEmpty())
-        dxcc = dxccOfCall(qso.call.trimmed());
-    add(dxcc, bandOf(qso.band, qso.freq), isYes(qso.qslRcvd) || isYes(qso.lotwQslRcvd));
+    const auto field = wholeNumber(qso.dxcc);
+    const QByteArrayView call = qso.call.trimmed();
+    if (!field && call.isEmpty())
+        return;
+    add(field ? *field : dxccOfCall(call), bandOf(qso.band, qso.freq),
+        isYes(qso.qslRcvd) || isYes(qso.lotwQslRcvd));
 }
 
 WorkedIndex::Need WorkedIndex::need(int dxcc, Band band, bool confirmedOnly) const

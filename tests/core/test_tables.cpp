@@ -27,6 +27,14 @@ private slots:
         m_tester.emplace(&*m_table, QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
 
+    // Start-up forgets the last portable call with the rows.
+    void resetForgetsTheLastCall()
+    {
+        m_table->record(u"A/P"_s, u"7000.0"_s, u"10:00:00"_s);
+        m_table->reset();
+        QCOMPARE(m_table->lastPortableCall(), M::kNoCall);
+    }
+
     // A repeat of the newest call updates its row.
     void repeatOfTheNewestCallUpdatesItsRow()
     {
