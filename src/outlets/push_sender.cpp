@@ -115,13 +115,10 @@ void PushSender::post(const PushTarget &target, const OutletAlarm &alarm, bool m
     }
     QNetworkReply *reply = m_network->post(request, json ? alarm.json : alarm.line().toUtf8());
     // The whole exchange, not just a pause in it, is given up after the timeout.
-    auto *timeout = new QTimer(reply);
-    timeout->setSingleShot(true);
-    connect(timeout, &QTimer::timeout, reply, [reply] {
+    QTimer::singleShot(m_timeoutMs, reply, [reply] {
         reply->setProperty("timedOut", true);
         reply->abort();
     });
-    timeout->start(m_timeoutMs);
     connect(reply, &QNetworkReply::sslErrors, reply,
             [reply](const QList<QSslError> &errors) { reply->setProperty("sslReason", sslReason(errors)); });
     connect(reply, &QNetworkReply::finished, this,
