@@ -177,18 +177,23 @@ private slots:
     void retryFollowsTheKindOfFailure_data()
     {
         QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("tls");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<bool>("retrying");
-        QTest::newRow("HTTP 403") << 403 << u"HTTP 403"_s << false;
-        QTest::newRow("HTTP 503") << 503 << u"HTTP 503"_s << true;
-        QTest::newRow("no answer") << 0 << u"timeout"_s << true;
+        QTest::newRow("HTTP 403") << 403 << false << u"HTTP 403"_s << false;
+        QTest::newRow("HTTP 503") << 503 << false << u"HTTP 503"_s << true;
+        QTest::newRow("no answer") << 0 << false << u"timeout"_s << true;
+        QTest::newRow("untrusted certificate") << 200 << true << u"TLS: certificate not trusted"_s << false;
     }
 
     void retryFollowsTheKindOfFailure()
     {
         QFETCH(int, status);
+        QFETCH(bool, tls);
         TestHttpServer push;
         push.status = status;
+        if (tls)
+            push.setTls(m_certificate, m_key);
         QVERIFY(push.listen());
         Settings settings;
         settings.setText(Settings::Text::PushUrl, QString::fromLatin1(push.url()));
