@@ -1,9 +1,12 @@
 // The login dialogue through the real cluster link: a loopback server writes the input in pieces, each read
 // by the link as one arrival, and the lines go on through the whole pipeline. Input: byte 0 switches, byte 1
 // how the stream is cut into arrivals (0 = one arrival), byte 2 the largest piece, then the server's bytes.
+#include "alarms/spot_pipeline.h"
 #include "fuzz_support.h"
 #include "link/cluster_link.h"
 #include "pipeline_harness.h"
+#include "spots/line_framer.h"
+#include "spots/spot_parser.h"
 
 #include <QHostAddress>
 #include <QPointer>
@@ -30,6 +33,13 @@ struct LinkRig {
         server.listen(QHostAddress::LocalHost);
         // No attempt of its own while an input runs: every connection is made here.
         link.setTiming({.firstRetry = 1h, .maxRetry = 1h, .idleTimeout = 1h});
+        // The program's own filter, after a check: a call read from the bytes is the parser's call.
+        link.setLineFilter([&pipeline = harness.core.pipeline()](QByteArrayView raw) {
+            const QByteArrayView call = spottedCallBytes(raw);
+            if (const std::optional<Spot> spot = parseSpot(decodeLine(raw)); spot && !call.isEmpty())
+                FUZZ_CHECK(spot->call == QString::fromLatin1(call));
+            return pipeline.mayMatter(raw);
+        });
         QObject::connect(&link, &ClusterLink::linesReceived, &link, [this](const QString &arrival) {
             lineBeforeLogin |= !link.isLoggedIn();
             lines.append(arrival.split(u'\n'));

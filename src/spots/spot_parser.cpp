@@ -278,9 +278,10 @@ bool isCwFrequency(QStringView qrg)
 
 QByteArrayView spottedCallBytes(QByteArrayView line)
 {
-    // The parser's rules on the bytes. Decoding keeps every blank and turns no other byte into one, so the
-    // fields begin and end where they will in the text; only the call's own bytes must be plain ASCII to be
-    // its text. Plain loops rather than the library's calls: this runs on every line of a burst.
+    // The parser's rules on the bytes. Decoding keeps every blank and turns no other byte into one, but it
+    // removes control bytes, and a field made only of them would vanish: a line with one before the call's
+    // end is left to the parser. The call's own bytes must be plain ASCII to be its text. Plain loops rather
+    // than the library's calls: this runs on every line of a burst.
     constexpr char kStart[] = "DX de ";
     if (line.size() < kSpotterStart || std::memcmp(line.data(), kStart, kSpotterStart) != 0)
         return {};
@@ -303,8 +304,11 @@ QByteArrayView spottedCallBytes(QByteArrayView line)
     const char *callEnd = callStart;
     while (callEnd != end && !blank(*callEnd))
         ++callEnd;
+    uchar removed = 0;
+    for (const char *c = line.data(); c != callStart; ++c)
+        removed |= static_cast<uchar>((static_cast<uchar>(*c) < 0x20 && *c != '\t') || *c == '\x7f');
     const auto plain = [](char c) { return c > ' ' && c < '\x7f'; };
-    if (qrgStart == qrgEnd || !std::all_of(callStart, callEnd, plain))
+    if (removed || qrgStart == qrgEnd || !std::all_of(callStart, callEnd, plain))
         return {};
     return QByteArrayView(callStart, callEnd - callStart);
 }

@@ -36,12 +36,13 @@ struct ByteLine {
     QByteArray call;
 };
 const QByteArray kTail = "         CW    25 dB  25 WPM  CQ      1200Z";
-const std::array<ByteLine, 11> kByteLines{{
+const std::array<ByteLine, 12> kByteLines{{
     {"standard", "DX de DL8LAS-#:  14025.0  TS0EST" + kTail, "TS0EST"},
     {"no blank after colon", "DX de W3LPL-#:7003.9  TS0EST" + kTail, "TS0EST"},
     {"tab before the call", "DX de DL8LAS-#:  14025.0\tTS0EST" + kTail, "TS0EST"},
     {"8-bit spotter", "DX de \xd6K1AB-#:  14025.0  TS0EST" + kTail, "TS0EST"},
-    {"control in the frequency", "DX de DL8LAS-#:  14025.0\a  TS0EST" + kTail, "TS0EST"},
+    {"control in the frequency", "DX de DL8LAS-#:  14025.0\a  TS0EST" + kTail, ""},
+    {"a field of controls", "DX de DL8LAS-#: \x01\x02 14025.0  TS0EST" + kTail, ""},
     {"control in the call", "DX de DL8LAS-#:  14025.0  TS0\aEST" + kTail, ""},
     {"DEL in the call",
      "DX de DL8LAS-#:  14025.0  TS0\x7f"
