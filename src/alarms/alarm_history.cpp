@@ -3,6 +3,7 @@
 #include "model/clock.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 // Fields are tab-separated, so tabs and line breaks inside a text would break the line apart.
@@ -21,16 +22,14 @@ AlarmHistory::AlarmHistory(const QDir &workDir, const Clock &clock)
 {
 }
 
+AlarmHistory::Gathering::~Gathering()
+{
+    if (--m_history.m_gatherings == 0)
+        m_history.writePending();
+}
+
 void AlarmHistory::record(const QString &kind, const QString &call, const QString &qrg, const QString &text)
 {
-    // Opened on first use and reopened after a failure, so a folder that comes back is written again.
-    if (!m_file.isOpen()) {
-        m_file.setFileName(m_path);
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-            m_error = m_file.errorString();
-            return;
-        }
-    }
     const QDateTime now = m_clock.nowUtc();
     if (const qint64 second = now.toSecsSinceEpoch(); second != m_stampSecond || m_stamp.isEmpty()) {
         m_stampSecond = second;
@@ -46,7 +45,24 @@ void AlarmHistory::record(const QString &kind, const QString &call, const QStrin
     appendField(line, qrg);
     appendField(line, text);
     line += u'\n';
-    const QByteArray bytes = line.toUtf8();
+    m_pending += line.toUtf8();
+    if (m_gatherings == 0)
+        writePending();
+}
+
+void AlarmHistory::writePending()
+{
+    const QByteArray bytes = std::exchange(m_pending, {});
+    if (bytes.isEmpty())
+        return;
+    // Opened on first use and reopened after a failure, so a folder that comes back is written again.
+    if (!m_file.isOpen()) {
+        m_file.setFileName(m_path);
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+            m_error = m_file.errorString();
+            return;
+        }
+    }
     if (m_file.write(bytes) != bytes.size()) {
         m_error = m_file.errorString();
         m_file.close();

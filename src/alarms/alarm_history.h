@@ -16,15 +16,32 @@ public:
 
     AlarmHistory(const QDir &workDir, const Clock &clock);
 
+    // While one lives, records are kept and written together when the last one ends: the alarms of one
+    // arrival reach the file in one write.
+    class Gathering final {
+    public:
+        explicit Gathering(AlarmHistory &history) : m_history(history) { ++m_history.m_gatherings; }
+        ~Gathering();
+        Gathering(const Gathering &) = delete;
+        Gathering &operator=(const Gathering &) = delete;
+
+    private:
+        AlarmHistory &m_history;
+    };
+
     void record(const QString &kind, const QString &call, const QString &qrg, const QString &text);
     // The reason the last write failed, empty while writing works.
     QString errorString() const { return m_error; }
 
 private:
+    void writePending();
+
     QString m_path;
     const Clock &m_clock;
     QFile m_file;
     QString m_error;
+    QByteArray m_pending;
+    int m_gatherings = 0;
     // Alarms come in bursts: the stamp is formatted once per second.
     qint64 m_stampSecond = -1;
     QString m_stamp;

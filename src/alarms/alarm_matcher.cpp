@@ -7,6 +7,30 @@
 #include "spots/spot.h"
 
 #include <algorithm>
+#include <cstdint>
+
+namespace {
+
+std::uint32_t code(QChar c)
+{
+    return c.unicode();
+}
+
+std::uint32_t code(char c)
+{
+    return static_cast<uchar>(c);
+}
+
+// The same mark for a call as text and as received ASCII bytes (FNV-1a over its characters).
+template <typename Chars> std::size_t callMark(const Chars &call, std::size_t marks)
+{
+    std::uint32_t mark = 2166136261U;
+    for (const auto c : call)
+        mark = (mark ^ code(c)) * 16777619U;
+    return mark % marks;
+}
+
+} // namespace
 
 AlarmMatcher::AlarmMatcher(Settings &settings, AlarmList &list, AlarmNotifier &notifier, const Clock &clock,
                            QObject *parent)
@@ -55,7 +79,7 @@ void AlarmMatcher::rebuildIndexIfNeeded()
     if (!m_indexDirty)
         return;
     m_exactCalls.clear();
-    m_exactCallBytes.clear();
+    m_exactCallMarks.reset();
     m_patterns.clear();
     m_indexedCalls.fill(QString());
     for (int i = 0; i <= m_list.lastCallNr(); ++i) {
@@ -67,7 +91,7 @@ void AlarmMatcher::rebuildIndexIfNeeded()
             m_exactCalls[call].append(i);
     }
     for (auto it = m_exactCalls.cbegin(); it != m_exactCalls.cend(); ++it)
-        m_exactCallBytes.insert(it.key().toLatin1());
+        m_exactCallMarks.set(callMark(it.key(), m_exactCallMarks.size()));
     m_indexDirty = false;
 }
 
@@ -100,7 +124,8 @@ bool AlarmMatcher::mayMatch(QByteArrayView call)
     if (m_list.lastCallNr() < 0)
         return false;
     rebuildIndexIfNeeded();
-    if (m_exactCallBytes.contains(QByteArray::fromRawData(call.data(), call.size())))
+    if (m_exactCallMarks.test(callMark(call, m_exactCallMarks.size())) &&
+        m_exactCalls.contains(QString::fromLatin1(call)))
         return true;
     if (m_patterns.isEmpty())
         return false;

@@ -7,10 +7,10 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 #include <array>
+#include <bitset>
 #include <utility>
 
 class AlarmList;
@@ -57,7 +57,9 @@ private:
     const Clock &m_clock;
 
     QHash<QString, QList<int>> m_exactCalls;
-    QSet<QByteArray> m_exactCallBytes; // the same calls, for the test on received bytes
+    // A mark per exact call, from its length and three of its characters: most received calls are told
+    // apart from every watched one without hashing or copying them (the drain of a burst).
+    std::bitset<4096> m_exactCallMarks;
     QList<std::pair<int, QString>> m_patterns;
     std::array<QString, AlarmList::kCapacity> m_indexedCalls{};
     bool m_indexDirty = true;

@@ -77,7 +77,10 @@ void AppCore::wire()
             &ConfigSaver::markEdited);
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &AppCore::tickSecond);
-    connect(m_link.get(), &ClusterLink::linesReceived, m_pipeline.get(), &SpotPipeline::processLines);
+    connect(m_link.get(), &ClusterLink::linesReceived, this, [this](const QString &lines) {
+        const AlarmHistory::Gathering oneWrite(*m_history);
+        m_pipeline->processLines(lines);
+    });
     m_link->setLineFilter(
         [pipeline = m_pipeline.get()](QByteArrayView line) { return pipeline->mayMatter(line); });
     connect(m_link.get(), &ClusterLink::statusChanged, this, [this](const QString &text) {

@@ -176,7 +176,6 @@ bool ClusterLink::enter(State from, Loss loss, const QString &lossDetail)
         // The prompt has no line end; answered, it must not be glued to the front of the next line. Neither
         // is it the server's answer to the callsign.
         m_framer.clear();
-        m_lastLine.clear();
         post([this] { emit statusChanged(QStringLiteral("login to Server")); });
         return true;
     case State::LoggedIn:
@@ -246,7 +245,6 @@ void ClusterLink::detachSocket()
     m_idleTimer.stop();
     m_stableTimer.stop();
     m_callSent.invalidate();
-    m_lastLine.clear();
     m_framer.clear();
     m_promptTail.clear();
     if (!m_socket)
@@ -292,19 +290,12 @@ void ClusterLink::onSocketGone(const QString &reason)
     lose(reason);
 }
 
-void ClusterLink::keepLastLine(QByteArrayView raw)
-{
-    if (raw.trimmed().isEmpty())
-        return;
-    m_lastLine.assign(raw.data(), static_cast<std::size_t>(raw.size()));
-}
-
 QString ClusterLink::lastServerLine() const
 {
     // A last line without its line end is still what the server said last.
     QString line = decodeLine(m_framer.pending()).trimmed();
     if (line.isEmpty())
-        line = decodeLine(m_lastLine).trimmed();
+        line = decodeLine(m_framer.lastLine()).trimmed();
     line.truncate(kMaxShownServerLine);
     return line;
 }
@@ -354,7 +345,6 @@ void ClusterLink::onReadyRead()
 
         // Framed in every state, so a line begun before the login completed is joined correctly.
         m_framer.feed(chunk, [&](QByteArrayView raw) {
-            keepLastLine(raw);
             if (!deliver)
                 return;
             feedSeen = feedSeen || raw.startsWith("DX de");

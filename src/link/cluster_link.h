@@ -13,7 +13,6 @@
 #include <deque>
 #include <functional>
 #include <optional>
-#include <string>
 #include <utility>
 
 class QTcpSocket;
@@ -135,7 +134,6 @@ private:
     void onSocketGone(const QString &reason);
     void onIdleCheck();
     void lose(const QString &reason, Loss loss = Loss::Network, const QString &serverLine = {});
-    void keepLastLine(QByteArrayView raw);
     QString lastServerLine() const;
     void openSocket();
     void detachSocket();
@@ -177,7 +175,4 @@ private:
     QElapsedTimer m_lastArrival;
     QElapsedTimer m_callSent;
     Loss m_lastLoss = Loss::Network;
-    // The server's last complete line of this connection, raw (at most LineFramer::kMaxLineLength).
-    // Replaced for every line: std::string's assign reuses its memory.
-    std::string m_lastLine;
 };

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -21,6 +22,8 @@ public:
     // valid only during the call.
     template <class F> void feed(QByteArrayView bytes, F &&onLine)
     {
+        // The last line is kept once these bytes are framed, not line by line (the drain of a burst).
+        QByteArrayView lastHere;
         const char *data = bytes.data();
         qsizetype left = bytes.size();
         while (left > 0) {
@@ -28,7 +31,7 @@ public:
                 static_cast<const char *>(std::memchr(data, '\n', static_cast<std::size_t>(left)));
             if (!lf) {
                 keepTail(QByteArrayView(data, left));
-                return;
+                break;
             }
             const qsizetype length = lf - data;
             const QByteArrayView piece(data, length);
@@ -40,33 +43,57 @@ public:
                 continue;
             }
             if (m_tail.isEmpty()) {
-                if (length <= kMaxLineLength)
-                    onLine(withoutCr(piece));
+                if (length <= kMaxLineLength) {
+                    const QByteArrayView line = withoutCr(piece);
+                    onLine(line);
+                    if (!isBlank(line))
+                        lastHere = line;
+                }
                 continue;
             }
             if (m_tail.size() + length <= kMaxLineLength) {
                 m_tail.append(piece);
-                onLine(withoutCr(QByteArrayView(m_tail)));
+                const QByteArrayView line = withoutCr(QByteArrayView(m_tail));
+                onLine(line);
+                if (!isBlank(line))
+                    keepLastLine(line); // now: the tail is reused below
             }
             m_tail.resize(0); // keeps the capacity for the next split line
         }
+        if (!lastHere.isEmpty())
+            keepLastLine(lastHere);
     }
 
-    // Forgets the unterminated tail (a new connection starts with a fresh stream).
+    // Forgets the unterminated tail and the last line (a new connection starts with a fresh stream).
     void clear()
     {
         m_tail.resize(0);
+        m_lastLine.resize(0);
         m_discarding = false;
     }
 
     // Bytes of the unterminated line held back; never more than kMaxLineLength.
     qsizetype pendingSize() const { return m_tail.size(); }
     QByteArrayView pending() const { return m_tail; }
+    // The last complete line that was not blank, without its line end.
+    QByteArrayView lastLine() const { return m_lastLine; }
 
 private:
     static QByteArrayView withoutCr(QByteArrayView line)
     {
         return line.endsWith('\r') ? line.chopped(1) : line;
+    }
+
+    static bool isBlank(QByteArrayView line)
+    {
+        return std::all_of(line.begin(), line.end(),
+                           [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
+    }
+
+    void keepLastLine(QByteArrayView line)
+    {
+        m_lastLine.resize(0); // keeps the capacity
+        m_lastLine.append(line);
     }
 
     void keepTail(QByteArrayView bytes)
@@ -82,6 +109,7 @@ private:
     }
 
     QByteArray m_tail;
+    QByteArray m_lastLine;
     bool m_discarding = false;
 };
 

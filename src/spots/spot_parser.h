@@ -33,7 +33,8 @@ std::optional<SpotView> parseSpotView(QStringView line);
 
 // The spotted call of a received line of the "DX de SPOTTER: QRG CALL ..." form, read from its bytes before
 // any decoding: the call parseSpotView would find in the decoded line, should the line be a spot. Empty for
-// a line of another form or one holding a byte outside printable ASCII, whose decoding could change it.
+// a line of another form or one holding, before its call's end, a byte that is neither a blank nor printable
+// ASCII: decoding could change the call.
 QByteArrayView spottedCallBytes(QByteArrayView line);
 
 // Whether a frequency text in kHz lies in a CW segment of the IARU Region 1 band plan (lower bound
