@@ -231,22 +231,6 @@ private slots:
         QVERIFY(readFile(path).contains("$LOGIN DL9XYZ\r\n"));
     }
 
-    // Switched off, log.txt is left alone; switched on, it is emptied at start.
-    void serverLogIsEmptiedWhenSwitchedOn()
-    {
-        QTemporaryDir dir;
-        const QString log = dir.filePath(u"log.txt"_s);
-        writeFile(dir.filePath(u"config.txt"_s), "$LOGFILE off\r\n");
-        writeFile(log, "old data");
-        Program program(dir.path());
-        program.core.startUp();
-        QVERIFY(program.core.exitSequence());
-        QCOMPARE(readFile(log), QByteArray("old data"));
-        writeFile(dir.filePath(u"config.txt"_s), "$LOGFILE on\r\n");
-        program.core.startUp();
-        QCOMPARE(readFile(log), QByteArray());
-    }
-
     // One that cannot be written is closed and reported once, and the link goes on without it. The core is
     // started again after an exit, as a new config.txt does.
     void serverLogThatCannotBeWrittenIsClosed()

@@ -93,27 +93,11 @@ private slots:
         QTEST(dxccOf(resolved), "dxcc");
     }
 
-    void prefixOverridesZones()
-    {
-        // "AA0(4)[7]" in the United States, whose own zones are 5 and 8.
-        const std::optional<Resolved> resolved = m_table->resolve(u"AA0ABC");
-        QVERIFY(resolved);
-        QCOMPARE(resolved->cqZone, 4);
-        QCOMPARE(resolved->ituZone, 7);
-    }
-
     void datTakesNumbersFromCsv()
     {
         const auto table = CountryFile::load(kSystemDat);
         QVERIFY(table);
         QCOMPARE(dxccOf(table->resolve(u"GM0AVR")), 279);
-    }
-
-    void dxccNumberFindsTheDxccEntityNotWae()
-    {
-        const Entity *entity = m_table->entityForDxcc(279);
-        QVERIFY(entity);
-        QCOMPARE(entity->name, u"Scotland"_s);
     }
 
     void malformedLinesAreSkippedAndCounted()
@@ -126,13 +110,6 @@ private slots:
         // Garbage, no number, no zone, the zone 99 of =TS1, and a prefix that is no call's.
         QCOMPARE(table->malformedCount(), 5);
         QCOMPARE(nameOf(table->resolve(u"TS1ABC")), u"Testland"_s);
-    }
-
-    void lookupPrintsOneLinePerCallInOrder()
-    {
-        const Lookup result = lookup(m_dir.path(), {u"EA8ABC"_s, u"DL1ABC/MM"_s});
-        QCOMPARE(result.out, "EA8ABC\tCanary Islands\tEA8\tAF\t33\t36\t29\nDL1ABC/MM\t\t\t\t\t\t\n");
-        QCOMPARE(result.exitCode, 0);
     }
 
     void workingFolderFileWinsOverCtyFile()

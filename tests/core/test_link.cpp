@@ -142,17 +142,6 @@ private slots:
         QCOMPARE(seen.first(), refused.chopped(2));
     }
 
-    void logSwitchIsReadAtEachArrival()
-    {
-        Rig rig;
-        QVERIFY(rig.start());
-        const QByteArray logged = rig.logContent();
-        rig.settings.setOn(Settings::Switch::LogFile, false);
-        rig.server.send(rbnBytes(u"DL8LAS-#", u"14025.0", u"AA1AA"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.lines.size(), 1, kWait);
-        QCOMPARE(rig.logContent(), logged);
-    }
-
     // The arrival that answers the callsign is dropped whole, but a line it leaves open is completed later;
     // one left open at a loss is not glued to the next connection's first line.
     void answerToTheCallsignIsDropped()
@@ -198,31 +187,6 @@ private slots:
         rig.server.dropClient();
         QTRY_VERIFY_WITH_TIMEOUT(rig.lostDelays.size() >= 6, kWait);
         QCOMPARE(rig.lostDelays.first(6), (QList<qint64>{50, 100, 200, 400, 400, 400}));
-    }
-
-    void lastingLoginRestartsTheBackOff()
-    {
-        Rig rig(kStableAfter200ms);
-        QVERIFY(rig.start());
-        rig.server.setDropAfterFirstLine(true);
-        rig.server.dropClient();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.lostDelays.size() >= 4, kWait);
-        rig.server.setDropAfterFirstLine(false);
-        QVERIFY(rig.server.waitForLoggedIn());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.link.nextRetryDelay().count(), 50, kWait);
-    }
-
-    void refusedConnectsBackOff()
-    {
-        Rig rig(kStableAfter200ms);
-        QSignalSpy lasted(&rig.link, &ClusterLink::feedConfirmed);
-        QVERIFY(rig.start());
-        QTRY_COMPARE_WITH_TIMEOUT(lasted.size(), 1, kWait);
-        rig.server.refuse();
-        rig.server.dropClient();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.lostDelays.size() >= 3, kWait);
-        QCOMPARE(rig.lostDelays.first(3), (QList<qint64>{50, 100, 200}));
-        QVERIFY(rig.statuses.last().startsWith(u"connect failed to 127.0.0.1:%1 ("_s.arg(rig.server.port())));
     }
 
     // close() stops everything, the wait for the next attempt too.

@@ -156,16 +156,6 @@ private slots:
                  (QStringList{u"3Y0J new_entity 20m"_s, u"3Y0J new_entity 40m"_s, u"3Y0J new_entity 20m"_s}));
     }
 
-    void bandAlarmSwitchesApply()
-    {
-        Needed needed("");
-        needed.settings.setOn(Settings::Switch::AlAll, false);
-        needed.settings.setOn(Settings::alarmSwitch(Band::M40), true);
-        needed.spot(u"3Y0J"_s, u"14025.0"_s);
-        needed.spot(u"3Y0J"_s, u"7025.0"_s);
-        QCOMPARE(needed.raised, QStringList{u"3Y0J new_entity 40m"_s});
-    }
-
     void logSavedAnewIsReadAgain()
     {
         QTemporaryDir dir;
@@ -202,6 +192,7 @@ private slots:
                  QByteArray(R"({"band":"40m","call":"DL9XYZ","dxcc":230,"entity":"Fed. Rep. of Germany",)"
                             R"("event":"needed_alarm","qrg":"7025.0","reason":"new_band"})"));
         QCOMPARE(std::next(at)->trimmed(), QByteArray(R"({"event":"sound","file":"gong.wav"})"));
+        QVERIFY(readFile(program.dir.filePath(u"alarms.log"_s)).contains("\tneeded\tDL9XYZ\t7025.0\t"));
         QTRY_COMPARE_WITH_TIMEOUT(program.events(u"alarm_hidden"_s).size(), 1, 10000);
         QCOMPARE(program.events(u"alarm_hidden"_s).first().value(u"window"_s).toString(), u"needed"_s);
     }

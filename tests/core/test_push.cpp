@@ -206,17 +206,6 @@ private slots:
         QTEST(failed.first().at(2).toBool(), "retrying");
     }
 
-    void feedDownIsPosted()
-    {
-        TestHttpServer push;
-        QVERIFY(push.listen());
-        CoreInFolder rig("$PUSHURL " + push.url() + "\r\n");
-        rig.core.startUp();
-        rig.core.feedWatch().expire(); // the gong's minute without a link is over
-        QTRY_COMPARE(push.requests.size(), 1);
-        QCOMPARE(push.requests.first().body, "feed down: no connection to the spot server for a minute"_ba);
-    }
-
     void burstOfElevenGivesTenAndOneHeldBack()
     {
         qint64 now = 0;

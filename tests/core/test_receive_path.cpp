@@ -164,25 +164,6 @@ private slots:
         QTEST(spottedCallBytes(line).toByteArray(), "call");
     }
 
-    void callFromBytesIsTheParsersCall_data()
-    {
-        QTest::addColumn<QByteArray>("line");
-        for (const DataRow &row : dataRows(u"spot_fields.txt"_s))
-            QTest::newRow(row.name.constData()) << row.text(0).toUtf8();
-        for (const ByteLine &row : kByteLines)
-            QTest::newRow(row.name) << row.line;
-    }
-
-    // Wherever the bytes name a call, it is the one the parser reads from the decoded line.
-    void callFromBytesIsTheParsersCall()
-    {
-        QFETCH(QByteArray, line);
-        const std::optional<Spot> spot = parseSpot(decodeLine(line));
-        if (!spot || spottedCallBytes(line).isEmpty())
-            QSKIP("the parser alone reads this line");
-        QCOMPARE(QString::fromLatin1(spottedCallBytes(line)), spot->call);
-    }
-
     void fields_data()
     {
         QTest::addColumn<QString>("line");
@@ -272,26 +253,6 @@ private slots:
         QCOMPARE(pipe.feed(rbn(u"TS0EST")), u"spot"_s);
     }
 
-    // Hand-edited countdowns that are not counts become free.
-    void handEditedCountdowns_data()
-    {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("after");
-        QTest::newRow("negative") << u"-5"_s << u"0"_s;
-        QTest::newRow("letters") << u"abc"_s << u"0"_s;
-        QTest::newRow("beyond 16 bits") << u"40000"_s << u"0"_s;
-        QTest::newRow("leading zeros") << u"007"_s << u"6"_s;
-    }
-
-    void handEditedCountdowns()
-    {
-        QFETCH(QString, before);
-        Pipe pipe(kWatched);
-        pipe.core.alarmList().edit(0, [&before](AlarmEntry &e) { e.blockTimer = before; });
-        countDownBlockTimers(pipe.core.alarmList());
-        QTEST(pipe.core.alarmList().at(0).blockTimer, "after");
-    }
-
     // AlTime: hide after that many seconds, at most 65, 0 never; not a number is 20.
     void hideTime_data()
     {
@@ -352,17 +313,6 @@ private slots:
         QCOMPARE(appended.last().first().toString(), lines.at(69));
         QCOMPARE(restarted.count(), 2);
         QCOMPARE(restarted.last().first().toString(), lines.at(70));
-    }
-
-    // Events are written by hand; every kind of character must come out as QJsonDocument writes it.
-    void jsonEscapedAsQtEscapes()
-    {
-        Pipe pipe("");
-        const QString text = u"\"\\/\b\f\n\r\t\x01\x1f\x7f \u00e9\u07ff\u0800\u20ac\U0001D11E\uFFFF"_s +
-                             QChar(0xDC00) + QChar(0xD800) + u"x"_s;
-        pipe.events.show(text);
-        const QJsonObject event{{u"event"_s, u"message"_s}, {u"text"_s, text}};
-        QCOMPARE(pipe.out.data(), QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n');
     }
 
     // The longest form: every character escaped as \u00XX.

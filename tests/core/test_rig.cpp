@@ -76,19 +76,6 @@ private slots:
         QCOMPARE(status.first().first().toString(), u"rig: "_s + problem);
     }
 
-    // No radio: nothing told, a click does nothing at all, and no $RIG key is written.
-    void noRadioIsQuiet()
-    {
-        CoreInFolder rig("$LOGIN TE1ST\r\n");
-        rig.core.startUp();
-        QSignalSpy status(&rig.core.rig(), &RigControl::statusChanged);
-        rig.core.rig().tune(u"14025.0"_s);
-        QVERIFY(!rig.core.rig().isBusy());
-        QCOMPARE(status.count(), 0);
-        QCOMPARE(rig.messages.shown.filter(u"radio"_s), QStringList());
-        QVERIFY(!ConfigFile::serialize(rig.core.settings(), rig.core.alarmList()).contains("$RIG"));
-    }
-
     void keysAreWrittenAfterLogFile()
     {
         CoreInFolder rig(radioAt(u"127.0.0.1:1"_s));

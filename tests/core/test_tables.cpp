@@ -35,24 +35,6 @@ private slots:
         QCOMPARE(m_table->lastPortableCall(), M::kNoCall);
     }
 
-    // A repeat of the newest call updates its row.
-    void repeatOfTheNewestCallUpdatesItsRow()
-    {
-        m_table->record(u"A/P"_s, u"7000.0"_s, u"10:00:00"_s);
-        m_table->record(u"A/P"_s, u"7001.0"_s, u"10:01:00"_s);
-        QCOMPARE(m_table->lastWrittenRow(), 19);
-        QCOMPARE(cell(*m_table, 19, M::ColumnQrg), u"7001.0"_s);
-        QCOMPARE(cell(*m_table, 19, M::ColumnTime), u"10:01:00"_s);
-    }
-
-    // A, B, A takes two rows; case counts.
-    void listedCallKeepsOneRowOtherCaseTakesANewOne()
-    {
-        for (const QString &call : {u"A/P"_s, u"B/P"_s, u"A/P"_s, u"a/P"_s})
-            m_table->record(call, u"7000.0"_s, u"10:00:00"_s);
-        QCOMPARE(m_table->lastWrittenRow(), 17);
-    }
-
     // RBN spots a portable from many skimmers between other stations: it keeps one row, moved to the top.
     void listedStationMovesToTop_data()
     {

@@ -89,13 +89,6 @@ private slots:
         QVERIFY(program.configLines().contains(line));
     }
 
-    void plusShowsTheNewEntry()
-    {
-        Program program;
-        program.click(u"ButtonAddCall"_s);
-        QCOMPARE(program.dialog().findChild<QLabel *>(u"LabelAlNr"_s)->text(), u"3"_s);
-    }
-
     // "+" and "-" stand out from the other buttons.
     void plusAndMinusAreBold()
     {
@@ -183,12 +176,6 @@ private slots:
         program.field(field).clear();
         QTest::keyClicks(&program.field(field), typed);
         QCOMPARE(program.field(field).text(), shown);
-    }
-
-    void lowerCaseCallFromConfigIsToldOnce()
-    {
-        Program program({u"AA0A"_s, u"ok2xyz"_s});
-        QCOMPARE(program.messages.shown.filter(u"2 (ok2xyz)"_s).size(), 1);
     }
 
     void lowerCaseCallFromConfigIsKept()

@@ -188,15 +188,6 @@ private slots:
         QCOMPARE(captions(call), (QStringList{u"DL1ABC"_s, u"DL1ABC calls CQ"_s, u"14033.0"_s}));
     }
 
-    void alarmWindowsHideAfterTheAlarmTime()
-    {
-        Rig rig(entries({u"TS0EST"_s}) << u"$PORTAL on"_s << u"$ALTIME 1"_s);
-        rig.spot(u"TS0EST"_s);
-        rig.spot(u"G4XYZ/P"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.window.alarmWindow(Kind::Call).isVisible(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.window.alarmWindow(Kind::Portable).isVisible(), 10000);
-    }
-
     // A station the log lacks: the sky-blue pop-up with the call, its entity, why, and the frequency.
     void neededPopupShowsTheStation()
     {
@@ -359,20 +350,6 @@ private slots:
                  (QStringList{u"never"_s, u"never"_s, u"---"_s, u"29"_s}));
     }
 
-    // A double click on "Alarm" switches that entry; on any other cell it opens the dialog there.
-    void doubleClickOnAlarmSwitchesTheEntry()
-    {
-        Rig rig(entries({u"AA0A"_s, u"BB1B"_s}));
-        click(rig.window, u"ButtonActivity"_s);
-        QTableView &rows = rig.window.activityWindow()->table();
-        doubleClick(rows, 1, ActivityTableModel::ColumnAlarm);
-        QCOMPARE(cells(rows, 1, {ActivityTableModel::ColumnAlarm}), QStringList{u"off"_s});
-        QCOMPARE(rig.core.alarmList().at(1).enable, u"off"_s);
-        doubleClick(rows, 1, ActivityTableModel::ColumnAlarm);
-        QCOMPARE(rig.core.alarmList().at(1).enable, u"on"_s);
-        QCOMPARE(rig.window.configDialog(), nullptr);
-    }
-
     void doubleClickElsewhereOpensTheDialogThere()
     {
         Rig rig(entries({u"AA0A"_s, u"BB1B"_s, u"CC2C"_s}));
@@ -416,26 +393,6 @@ private slots:
         QCOMPARE(rig.messages.shown, QStringList{ConfigDialog::kAlTimeTooLong});
     }
 
-    // The log switch is the operator's at once; the log opens at Quit.
-    void logSwitchIsAppliedAtQuit()
-    {
-        Rig rig(dialogConfig());
-        ConfigDialog &dialog = openDialog(rig, 1);
-        click(dialog, u"CheckEnLogFile"_s);
-        QVERIFY(rig.core.settings().isOn(S::LogFile));
-        QVERIFY(!rig.core.serverLog().isOpen());
-        click(dialog, u"ButtonConfigQuit"_s);
-        QVERIFY(rig.core.serverLog().isOpen());
-    }
-
-    // A rig model Hamlib does not know is not lost at Quit, though the list cannot show it.
-    void unknownRigModelIsKeptAtQuit()
-    {
-        Rig rig(dialogConfig());
-        click(openDialog(rig, 1), u"ButtonConfigQuit"_s);
-        QCOMPARE(rig.core.settings().text(Settings::Text::RigModel), u"99999"_s);
-    }
-
     void deleteMovesTheLaterEntriesUp()
     {
         Rig rig(dialogConfig());
@@ -471,19 +428,6 @@ private slots:
                  (QStringList{u"a-horn.wav"_s, u"b-bell.wav"_s, u"gong.wav"_s, u"kukuk.wav"_s}));
         doubleClick(files, 3);
         QCOMPARE(get(dialog, u"TxtSoundFile"_s).text(), u"kukuk.wav"_s);
-    }
-
-    // A burst of clicks is one write, within a few seconds.
-    void burstOfClicksIsOneWrite()
-    {
-        Rig rig;
-        rig.window.show();
-        QSignalSpy writes(&rig.core.configSaver(), &ConfigSaver::written);
-        for (int i = 0; i < 101; ++i)
-            click(rig.window, u"Check40En"_s);
-        QVERIFY(rig.core.configSaver().timer().isActive());
-        QTRY_COMPARE_WITH_TIMEOUT(writes.count(), 1, kSoon);
-        QVERIFY(rig.config().contains("\r\n$DX40 on\r\n"));
     }
 
     // Block countdowns change nothing that is written; the table's Reset does, at once.
