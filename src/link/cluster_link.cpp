@@ -330,12 +330,9 @@ void ClusterLink::onReadyRead()
     QString lines;
 
     while (m_socket && m_socket->bytesAvailable() > 0) {
-        const qint64 available = m_socket->bytesAvailable();
-        m_readBuffer.resize(available);
-        const qint64 got = m_socket->read(m_readBuffer.data(), available);
-        if (got <= 0)
+        const QByteArray chunk = m_socket->readAll();
+        if (chunk.isEmpty())
             break;
-        const QByteArrayView chunk(m_readBuffer.constData(), got);
         // A silence long enough for the probe has ended: the next one is due a whole idle time from now.
         if (std::chrono::milliseconds(m_lastArrival.elapsed()) >= m_timing.idleTimeout)
             m_idleTimer.start(m_timing.idleTimeout);

@@ -164,7 +164,6 @@ private:
 
     LineFramer m_framer;
     LineFilter m_lineFilter;
-    QByteArray m_readBuffer;
     QByteArray m_promptTail;
 
     std::chrono::milliseconds m_nextDelay = m_timing.firstRetry;
