@@ -57,8 +57,8 @@ private:
     const Clock &m_clock;
 
     QHash<QString, QList<int>> m_exactCalls;
-    // A mark per exact call, from its length and three of its characters: most received calls are told
-    // apart from every watched one without hashing or copying them (the drain of a burst).
+    // A mark per exact call, a cheap hash of its characters: most received calls are told apart from every
+    // watched one without copying them into a QString and hashing that (the drain of a burst).
     std::bitset<4096> m_exactCallMarks;
     QList<std::pair<int, QString>> m_patterns;
     std::array<QString, AlarmList::kCapacity> m_indexedCalls{};
