@@ -199,6 +199,11 @@ private slots:
         QTest::newRow("already logged in, no line end")
             << QByteArray("Hello\r\nTE1ST already logged in") << qint64(0)
             << lost.arg(u"server: TE1ST already logged in", u"120") << qint64(10000) << false;
+        const QByteArray longAnswer = "Sorry " + QByteArray(300, 'X');
+        QTest::newRow("a long answer is cut")
+            << longAnswer + "\r\n"
+            << qint64(10000) << lost.arg(u"server: "_s + QString::fromLatin1(longAnswer.left(200)), u"10")
+            << qint64(20000) << true;
     }
 
     void serverClosing()
