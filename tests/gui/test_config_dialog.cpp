@@ -129,14 +129,6 @@ private slots:
         QVERIFY(captions.contains(caption));
     }
 
-    void plusPutsTheCursorInCall()
-    {
-        Program program;
-        QVERIFY(QTest::qWaitForWindowActive(&program.dialog()));
-        program.click(u"ButtonAddCall"_s);
-        QCOMPARE(QApplication::focusWidget(), &program.field(u"TxtCall"_s));
-    }
-
     void callTypedAfterPlusLeavesEntryOneAsItWas()
     {
         Program program;
