@@ -1,7 +1,6 @@
-// Push to the phone: what the real program POSTs for its alarms and the feed, the token kept out of every
+// Push to the phone: what the real program POSTs for its alarms, the token kept out of every
 // text, failures told without holding up the alarm, the rate limit, HTTPS with a certificate the test
 // makes, and config.txt kept its owner's alone.
-#include "alarms/feed_watch.h"
 #include "app/app_core.h"
 #include "model/config_saver.h"
 #include "model/settings.h"
